@@ -9,7 +9,8 @@ namespace hesko::ui
 
 // The one place that knows how a font is built on JUCE 7 and on JUCE 8 (where fonts come from
 // FontOptions and the plain constructors are deprecated).
-inline juce::Font makeFont(float height, int styleFlags = juce::Font::plain, const juce::String& typefaceName = {})
+inline juce::Font makeFont(float height, int styleFlags = juce::Font::plain,
+                           const juce::String& typefaceName = {})
 {
 #if JUCE_MAJOR_VERSION >= 8
     if (typefaceName.isEmpty())

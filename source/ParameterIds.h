@@ -20,9 +20,8 @@ inline constexpr const char* eqIn = "eqIn";
 inline constexpr const char* analogNoise = "analogNoise";
 inline constexpr const char* outputGain = "outputGain";
 
-inline constexpr std::array<const char*, 11> all{lowFrequency, lowBoost,           lowAtten,  highBoostFrequency,
-                                                 highBoost,    highBandwidth,      highAttenFrequency,
-                                                 highAtten,    eqIn,               analogNoise,
-                                                 outputGain};
+inline constexpr std::array<const char*, 11> all{
+    lowFrequency,       lowBoost,  lowAtten, highBoostFrequency, highBoost, highBandwidth,
+    highAttenFrequency, highAtten, eqIn,     analogNoise,        outputGain};
 
 } // namespace hesko::parameter_ids

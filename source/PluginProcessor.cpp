@@ -42,16 +42,18 @@ juce::AudioProcessorValueTreeState::ParameterLayout AmberslopeAudioProcessor::cr
     layout.add(makeFloat(ids::lowBoost, Names::lowBoost, 0.0f, 10.0f, Controls::amountMinimum));
     layout.add(makeFloat(ids::lowAtten, Names::lowAtten, 0.0f, 10.0f, Controls::amountMinimum));
     layout.add(makeChoice(ids::highBoostFrequency, Names::highBoostFrequency,
-                          labelsFor(profile::highBoostFrequencies), Controls::highBoostFrequencyDefaultChoice));
+                          labelsFor(profile::highBoostFrequencies),
+                          Controls::highBoostFrequencyDefaultChoice));
     layout.add(makeFloat(ids::highBoost, Names::highBoost, 0.0f, 10.0f, Controls::amountMinimum));
     layout.add(makeFloat(ids::highBandwidth, Names::highBandwidth, 0.0f, 10.0f, Controls::bandwidthDefault));
     layout.add(makeChoice(ids::highAttenFrequency, Names::highAttenFrequency,
-                          labelsFor(profile::highAttenFrequencies), Controls::highAttenFrequencyDefaultChoice));
+                          labelsFor(profile::highAttenFrequencies),
+                          Controls::highAttenFrequencyDefaultChoice));
     layout.add(makeFloat(ids::highAtten, Names::highAtten, 0.0f, 10.0f, Controls::amountMinimum));
     layout.add(std::make_unique<juce::AudioParameterBool>(juce::ParameterID{ids::eqIn}, Names::eqIn,
                                                           Controls::eqInDefault));
-    layout.add(std::make_unique<juce::AudioParameterBool>(juce::ParameterID{ids::analogNoise}, Names::analogNoise,
-                                                          Controls::analogNoiseDefault));
+    layout.add(std::make_unique<juce::AudioParameterBool>(juce::ParameterID{ids::analogNoise},
+                                                          Names::analogNoise, Controls::analogNoiseDefault));
     layout.add(makeFloat(ids::outputGain, Names::output, -12.0f, 12.0f, Controls::outputTrimDefaultDb));
     return layout;
 }

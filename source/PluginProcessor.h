@@ -52,7 +52,10 @@ public:
 
     // Any thread: the instance's noise seeds (never 0).
     std::uint32_t getLeftNoiseSeed() const noexcept { return leftNoiseSeed.load(std::memory_order_relaxed); }
-    std::uint32_t getRightNoiseSeed() const noexcept { return rightNoiseSeed.load(std::memory_order_relaxed); }
+    std::uint32_t getRightNoiseSeed() const noexcept
+    {
+        return rightNoiseSeed.load(std::memory_order_relaxed);
+    }
 
     static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
 

@@ -1,7 +1,7 @@
 // Amberslope — passive program equalizer simulated at circuit level.
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
-#include "dsp/Controls.h"
 #include "dsp/PultecEqParameters.h"
+#include "dsp/Controls.h"
 
 #include <gtest/gtest.h>
 
@@ -36,10 +36,12 @@ std::vector<ValidityCase> validityCases()
         {"lowFrequency 3 (100 Hz)", [](auto& p) { p.lowFrequency = LowFrequency(3); }, true},
         {"lowFrequency 4", [](auto& p) { p.lowFrequency = LowFrequency(4); }, false},
         {"lowFrequency -1", [](auto& p) { p.lowFrequency = LowFrequency(-1); }, false},
-        {"highBoostFrequency 6 (16 kHz)", [](auto& p) { p.highBoostFrequency = HighBoostFrequency(6); }, true},
+        {"highBoostFrequency 6 (16 kHz)", [](auto& p) { p.highBoostFrequency = HighBoostFrequency(6); },
+         true},
         {"highBoostFrequency 7", [](auto& p) { p.highBoostFrequency = HighBoostFrequency(7); }, false},
         {"highBoostFrequency -1", [](auto& p) { p.highBoostFrequency = HighBoostFrequency(-1); }, false},
-        {"highAttenFrequency 2 (20 kHz)", [](auto& p) { p.highAttenFrequency = HighAttenFrequency(2); }, true},
+        {"highAttenFrequency 2 (20 kHz)", [](auto& p) { p.highAttenFrequency = HighAttenFrequency(2); },
+         true},
         {"highAttenFrequency 3", [](auto& p) { p.highAttenFrequency = HighAttenFrequency(3); }, false},
         {"highAttenFrequency -1", [](auto& p) { p.highAttenFrequency = HighAttenFrequency(-1); }, false},
     };
@@ -47,7 +49,7 @@ std::vector<ValidityCase> validityCases()
     const struct
     {
         const char* field;
-        float PultecEqParameters::* member;
+        float PultecEqParameters::*member;
     } amounts[] = {{"lowBoost", &PultecEqParameters::lowBoost},
                    {"lowAtten", &PultecEqParameters::lowAtten},
                    {"highBoost", &PultecEqParameters::highBoost},
@@ -70,8 +72,7 @@ std::vector<ValidityCase> validityCases()
                   {"NaN", nan, false}};
     for (const auto& amount : amounts)
         for (const auto& value : values)
-            cases.push_back({nullptr,
-                             [member = amount.member, v = value.value](auto& p) { p.*member = v; },
+            cases.push_back({nullptr, [member = amount.member, v = value.value](auto& p) { p.*member = v; },
                              value.valid});
     return cases;
 }

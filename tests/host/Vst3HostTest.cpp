@@ -62,7 +62,8 @@ TEST_F(Vst3Host, SeesTheElevenParametersWithTheirDefaults)
     {
         SCOPED_TRACE(expected[i].name);
         EXPECT_EQ(params[i]->getName(100), juce::String(expected[i].name));
-        EXPECT_EQ(params[i]->getText(params[i]->getDefaultValue(), 100), juce::String(expected[i].defaultText));
+        EXPECT_EQ(params[i]->getText(params[i]->getDefaultValue(), 100),
+                  juce::String(expected[i].defaultText));
         EXPECT_EQ(params[i]->getCurrentValueAsText(), juce::String(expected[i].defaultText));
     }
 }

@@ -5,7 +5,8 @@
 namespace hesko::hosting
 {
 
-HostedPlugin HostedPlugin::load(const juce::File& bundle, double sampleRate, int blockSize, juce::String& error)
+HostedPlugin HostedPlugin::load(const juce::File& bundle, double sampleRate, int blockSize,
+                                juce::String& error)
 {
     HostedPlugin plugin;
     if (!bundle.exists())
@@ -80,10 +81,10 @@ juce::String describe(const HostedPlugin& plugin)
         const auto unit = parameter->getLabel();
         const auto withUnit = [&unit](const juce::String& value)
         { return unit.isEmpty() ? value : value + " " + unit; };
-        text << juce::String(index++).paddedLeft(' ', 3) << ". " << parameter->getName(64).paddedRight(' ', 28)
-             << " range " << withUnit(parameter->getText(0.0f, 64)) << " .. "
-             << withUnit(parameter->getText(1.0f, 64)) << ", default "
-             << withUnit(parameter->getText(parameter->getDefaultValue(), 64)) << ", now "
+        text << juce::String(index++).paddedLeft(' ', 3) << ". "
+             << parameter->getName(64).paddedRight(' ', 28) << " range "
+             << withUnit(parameter->getText(0.0f, 64)) << " .. " << withUnit(parameter->getText(1.0f, 64))
+             << ", default " << withUnit(parameter->getText(parameter->getDefaultValue(), 64)) << ", now "
              << withUnit(parameter->getCurrentValueAsText()) << "\n";
     }
     return text;
