@@ -9,6 +9,7 @@ packages=(
     zlib1g-dev libpng-dev libjpeg-dev libfreetype-dev libasound2-dev
     libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev
     googletest libgtest-dev libbenchmark-dev
+    ngspice
 )
 
 missing=()
