@@ -8,7 +8,12 @@ CMAKE_ARGS ?=
 
 HOST := $(BUILD_DIR)/tools/amberslope-host
 
-.PHONY: all deps configure build test demo bench clean
+SANITIZED := tsan:thread asan:address,undefined
+export TSAN_OPTIONS ?= halt_on_error=1:second_deadlock_stack=1
+export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
+
+.PHONY: all deps configure build test sanitizers demo bench clean
 
 all: build
 
@@ -21,7 +26,18 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
 
-test: build
+# The JUCE-free DSP core's tests again under ThreadSanitizer and Address+UndefinedBehaviorSanitizer
+# (quick: no JUCE in these builds), then the whole suite.
+sanitizers: deps
+	@set -e; for pair in $(SANITIZED); do \
+	    name=$${pair%%:*}; flags=$${pair#*:}; dir=$(BUILD_DIR)-$$name; \
+	    cmake -S . -B $$dir -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBERSLOPE_BUILD_PLUGIN=OFF \
+	        -DAMBERSLOPE_SANITIZERS=$$flags $(CMAKE_ARGS); \
+	    cmake --build $$dir --parallel $(JOBS); \
+	    (cd $$dir && ctest --output-on-failure --parallel $(JOBS)); \
+	done
+
+test: build sanitizers
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
 
 demo: build
@@ -34,4 +50,4 @@ bench: deps
 	$(BUILD_DIR)-bench/bench/amberslope_bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-tsan $(BUILD_DIR)-asan
