@@ -2,16 +2,21 @@
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #pragma once
 
+#include "ParameterMapping.h"
+#include "dsp/RealtimeEqp1aMakeupAmplifier.h"
+#include "dsp/circuit/AutomatedEqp1aPassiveEq.h"
 #include "dsp/circuit/CircuitHealth.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_dsp/juce_dsp.h>
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 
-// The plug-in instance the host creates: identity, buses, the eleven host parameters and the
-// per-instance noise seeds.
+// The plug-in instance the host creates: identity, buses, the eleven host parameters, the
+// per-instance noise seeds and the audio path (over-sampling, the automated passive EQ, one make-up
+// amplifier per channel, down-sampling, output trim).
 class AmberslopeAudioProcessor : public juce::AudioProcessor
 {
 public:
@@ -59,10 +64,31 @@ public:
 
     static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
 
+    // Audio thread, once per block before anything else: polls the parameters into the DSP.
+    void updateDspParameters() noexcept;
+
+    // Control thread; the over-sampling factor of the current preparation (1 when unprepared).
+    std::size_t getOversamplingFactor() const noexcept { return oversamplingFactor; }
+
     // The host parameters; the editor attaches to them and state restore replaces their tree.
     juce::AudioProcessorValueTreeState parameters;
 
 private:
+    template <typename Sample>
+    void processAudio(juce::AudioBuffer<Sample>& buffer, juce::MidiBuffer& midi,
+                      juce::dsp::Oversampling<Sample>* oversampler) noexcept;
+    template <typename Sample>
+    void processChunk(juce::dsp::AudioBlock<Sample> block,
+                      juce::dsp::Oversampling<Sample>& oversampler) noexcept;
+    hesko::PlainParameterValues readPlainValues() const noexcept;
+    void setTrimTarget(double gain) noexcept;
+
+    // The circuit-level EQ for both channels, compiled off the audio thread.
+    hesko::dsp::circuit::AutomatedEqp1aPassiveEq passiveEq;
+    // Audio thread (prepared on the control thread): one valve stage per channel.
+    hesko::dsp::RealtimeEqp1aMakeupAmplifier leftAmplifier;
+    hesko::dsp::RealtimeEqp1aMakeupAmplifier rightAmplifier;
+
     // Written by state restore, read by the audio thread at the start of every block.
     std::atomic<std::uint32_t> leftNoiseSeed{1};
     std::atomic<std::uint32_t> rightNoiseSeed{1};
@@ -70,11 +96,22 @@ private:
     std::uint32_t appliedLeftNoiseSeed = 0;
     std::uint32_t appliedRightNoiseSeed = 0;
 
+    // Created in prepareToPlay for the announced block size, destroyed in releaseResources.
+    std::unique_ptr<juce::dsp::Oversampling<float>> floatOversampler;
+    std::unique_ptr<juce::dsp::Oversampling<double>> doubleOversampler;
+    // Audio thread: the output trim as a linear gain, gliding over 20 ms at the host rate.
+    juce::SmoothedValue<double, juce::ValueSmoothingTypes::Multiplicative> outputGainSmoother;
+    std::size_t oversamplingFactor = 1;
+
     // Set when no circuit could be prepared; read by the editor on the message thread.
     std::atomic<bool> dspBypassed{false};
 
     // Plain parameter values, polled once per block; they point into `parameters`.
     std::array<std::atomic<float>*, 11> rawParameterValues{};
+
+    // The block size the host announced; longer blocks are processed in pieces of this size so that
+    // the over-samplers are never overrun.
+    int announcedBlockSize = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(AmberslopeAudioProcessor)
 };
