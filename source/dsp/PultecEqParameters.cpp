@@ -1,6 +1,7 @@
 // Amberslope — passive program equalizer simulated at circuit level.
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #include "PultecEqParameters.h"
+#include "dsp/Realtime.h"
 
 #include <cmath>
 #include <cstdint>
@@ -28,7 +29,7 @@ bool isValidParameters(const PultecEqParameters& p) noexcept
            validAmount(p.highBoost) && validAmount(p.highBandwidth) && validAmount(p.highAtten);
 }
 
-bool sameParameters(const PultecEqParameters& a, const PultecEqParameters& b) noexcept
+bool sameParameters(const PultecEqParameters& a, const PultecEqParameters& b) noexcept HESKO_NONBLOCKING
 {
     return a.lowFrequency == b.lowFrequency && a.lowBoost == b.lowBoost && a.lowAtten == b.lowAtten &&
            a.highBoostFrequency == b.highBoostFrequency && a.highBoost == b.highBoost &&

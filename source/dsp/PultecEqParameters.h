@@ -2,6 +2,8 @@
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #pragma once
 
+#include "dsp/Realtime.h"
+
 #include <cstdint>
 
 namespace hesko::dsp
@@ -57,6 +59,6 @@ bool isValidParameters(const PultecEqParameters& parameters) noexcept;
 
 // Field-by-field equality: 0.0 equals -0.0, and a NaN field makes two records differ (even a
 // record compared with itself), so a NaN never passes for "nothing changed".
-bool sameParameters(const PultecEqParameters& a, const PultecEqParameters& b) noexcept;
+bool sameParameters(const PultecEqParameters& a, const PultecEqParameters& b) noexcept HESKO_NONBLOCKING;
 
 } // namespace hesko::dsp

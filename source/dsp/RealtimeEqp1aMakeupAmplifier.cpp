@@ -1,6 +1,7 @@
 // Amberslope — passive program equalizer simulated at circuit level.
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #include "RealtimeEqp1aMakeupAmplifier.h"
+#include "dsp/Realtime.h"
 
 #include <algorithm>
 #include <numbers>
@@ -24,13 +25,14 @@ double onePoleLowPass(double corner, double fs) noexcept
     return 1.0 - std::exp(-2.0 * std::numbers::pi * corner / fs);
 }
 
-template <typename V> V pairOf(double l, double r) noexcept
+template <typename V> V pairOf(double l, double r) noexcept HESKO_NONBLOCKING
 {
     return V{l, r};
 }
 
-makeup_detail::SignalState<LanePair> gather(const makeup_detail::SignalState<double>& l,
-                                            const makeup_detail::SignalState<double>& r) noexcept
+makeup_detail::SignalState<LanePair>
+gather(const makeup_detail::SignalState<double>& l,
+       const makeup_detail::SignalState<double>& r) noexcept HESKO_NONBLOCKING
 {
     return {pairOf<LanePair>(l.inputPrevious, r.inputPrevious),
             pairOf<LanePair>(l.inputHighPass, r.inputHighPass),
@@ -45,7 +47,7 @@ makeup_detail::SignalState<LanePair> gather(const makeup_detail::SignalState<dou
 }
 
 void scatter(const makeup_detail::SignalState<LanePair>& s, makeup_detail::SignalState<double>& l,
-             makeup_detail::SignalState<double>& r) noexcept
+             makeup_detail::SignalState<double>& r) noexcept HESKO_NONBLOCKING
 {
     const auto split = [](LanePair v, double& a, double& b)
     {
@@ -64,8 +66,9 @@ void scatter(const makeup_detail::SignalState<LanePair>& s, makeup_detail::Signa
     split(s.outputHighPass, l.outputHighPass, r.outputHighPass);
 }
 
-makeup_detail::Coefficients<LanePair> gather(const makeup_detail::Coefficients<double>& l,
-                                             const makeup_detail::Coefficients<double>& r) noexcept
+makeup_detail::Coefficients<LanePair>
+gather(const makeup_detail::Coefficients<double>& l,
+       const makeup_detail::Coefficients<double>& r) noexcept HESKO_NONBLOCKING
 {
     return {pairOf<LanePair>(l.inputHighPass, r.inputHighPass),
             pairOf<LanePair>(l.inputLowPass, r.inputLowPass),
@@ -99,7 +102,7 @@ void RealtimeEqp1aMakeupAmplifier::reset() noexcept
     noiseState = noiseSeed;
 }
 
-void RealtimeEqp1aMakeupAmplifier::setNoiseSeed(std::uint32_t seed) noexcept
+void RealtimeEqp1aMakeupAmplifier::setNoiseSeed(std::uint32_t seed) noexcept HESKO_NONBLOCKING
 {
     // A xorshift state of 0 would stay 0 for ever.
     noiseSeed = seed == 0 ? defaultNoiseSeed : seed;
@@ -121,8 +124,10 @@ void RealtimeEqp1aMakeupAmplifier::setOutputLoadImpedance(double ohms) noexcept
     outputLoadImpedance = clamped(ohms, 75.0, 100000.0);
 }
 
-std::pair<double, double> RealtimeEqp1aMakeupAmplifier::processStereoSample(
-    RealtimeEqp1aMakeupAmplifier& left, RealtimeEqp1aMakeupAmplifier& right, double l, double r) noexcept
+std::pair<double, double>
+RealtimeEqp1aMakeupAmplifier::processStereoSample(RealtimeEqp1aMakeupAmplifier& left,
+                                                  RealtimeEqp1aMakeupAmplifier& right, double l,
+                                                  double r) noexcept HESKO_NONBLOCKING
 {
     processStereoBlock(left, right, &l, &r, 1);
     return {l, r};
@@ -131,7 +136,7 @@ std::pair<double, double> RealtimeEqp1aMakeupAmplifier::processStereoSample(
 void RealtimeEqp1aMakeupAmplifier::processStereoBlock(RealtimeEqp1aMakeupAmplifier& left,
                                                       RealtimeEqp1aMakeupAmplifier& right,
                                                       double* leftSamples, double* rightSamples,
-                                                      std::size_t count) noexcept
+                                                      std::size_t count) noexcept HESKO_NONBLOCKING
 {
     auto state = gather(left.signal, right.signal);
     const auto coefficients = gather(left.coefficients, right.coefficients);

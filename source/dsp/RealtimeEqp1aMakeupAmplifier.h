@@ -2,6 +2,8 @@
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #pragma once
 
+#include "dsp/Realtime.h"
+
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -18,11 +20,11 @@ namespace makeup_detail
 // Two channels side by side in one SIMD register.
 using LanePair = double __attribute__((vector_size(16)));
 
-inline double squareRoot(double x) noexcept
+inline double squareRoot(double x) noexcept HESKO_NONBLOCKING
 {
     return std::sqrt(x);
 }
-inline LanePair squareRoot(LanePair x) noexcept
+inline LanePair squareRoot(LanePair x) noexcept HESKO_NONBLOCKING
 {
 #if defined(__SSE2__)
     // One packed square root; correctly rounded like the scalar one, so the lanes stay bit-exact.
@@ -32,11 +34,11 @@ inline LanePair squareRoot(LanePair x) noexcept
 #endif
 }
 // max(x, floor) with std::max's rule, lane by lane: a NaN slope stays NaN in both forms.
-inline double floored(double x, double floor) noexcept
+inline double floored(double x, double floor) noexcept HESKO_NONBLOCKING
 {
     return x < floor ? floor : x;
 }
-inline LanePair floored(LanePair x, double floor) noexcept
+inline LanePair floored(LanePair x, double floor) noexcept HESKO_NONBLOCKING
 {
     const LanePair f{floor, floor};
     return x < f ? f : x;
@@ -74,7 +76,7 @@ template <typename V> struct Coefficients
 // so the two-lane form matches two single-lane runs bit for bit.
 template <typename V>
 inline V advance(SignalState<V>& s, const Coefficients<V>& c, V x, V sourceFactor, V saturation, V loadGain,
-                 V noise) noexcept
+                 V noise) noexcept HESKO_NONBLOCKING
 {
     // Source divider and the two coupling high-passes with their bandwidth low-passes.
     const V u = x * sourceFactor;
@@ -143,22 +145,22 @@ public:
     void prepare(double sampleRate) noexcept;
     void reset() noexcept;
 
-    void setAnalogNoiseEnabled(bool enabled) noexcept { analogNoiseEnabled = enabled; }
+    void setAnalogNoiseEnabled(bool enabled) noexcept HESKO_NONBLOCKING { analogNoiseEnabled = enabled; }
     bool isAnalogNoiseEnabled() const noexcept { return analogNoiseEnabled; }
-    void setNoiseSeed(std::uint32_t seed) noexcept;
+    void setNoiseSeed(std::uint32_t seed) noexcept HESKO_NONBLOCKING;
     void setNoiseCalibrationGain(double gain) noexcept;
     void setInputSourceImpedance(double ohms) noexcept;
     double getInputSourceImpedance() const noexcept { return inputSourceImpedance; }
     void setOutputLoadImpedance(double ohms) noexcept;
     double getOutputLoadImpedance() const noexcept { return outputLoadImpedance; }
 
-    double processSample(double input) noexcept
+    double processSample(double input) noexcept HESKO_NONBLOCKING
     {
         const double noise = nextNoise();
         return makeup_detail::advance<double>(signal, coefficients, input, sourceFactor(), saturationAmount(),
                                               loadGain(), noise);
     }
-    float processSample(float input) noexcept
+    float processSample(float input) noexcept HESKO_NONBLOCKING
     {
         return static_cast<float>(processSample(static_cast<double>(input)));
     }
@@ -167,11 +169,12 @@ public:
     // left.processSample(l) and right.processSample(r) bit for bit.
     static std::pair<double, double> processStereoSample(RealtimeEqp1aMakeupAmplifier& left,
                                                          RealtimeEqp1aMakeupAmplifier& right, double l,
-                                                         double r) noexcept;
+                                                         double r) noexcept HESKO_NONBLOCKING;
 
     // The same over whole blocks, in place: the channels' state rides in registers across the block.
     static void processStereoBlock(RealtimeEqp1aMakeupAmplifier& left, RealtimeEqp1aMakeupAmplifier& right,
-                                   double* leftSamples, double* rightSamples, std::size_t count) noexcept;
+                                   double* leftSamples, double* rightSamples,
+                                   std::size_t count) noexcept HESKO_NONBLOCKING;
 
     std::uint32_t getNoiseSeed() const noexcept { return noiseSeed; }
     std::uint32_t getNoiseState() const noexcept { return noiseState; }
@@ -180,16 +183,22 @@ public:
 
 private:
     // 2 x 600 / (Zs + 600): exactly 1 for a 600 ohm source.
-    double sourceFactor() const noexcept { return 2.0 * 600.0 / (inputSourceImpedance + 600.0); }
-    double saturationAmount() const noexcept { return 0.025 * std::sqrt(600.0 / outputLoadImpedance); }
+    double sourceFactor() const noexcept HESKO_NONBLOCKING
+    {
+        return 2.0 * 600.0 / (inputSourceImpedance + 600.0);
+    }
+    double saturationAmount() const noexcept HESKO_NONBLOCKING
+    {
+        return 0.025 * std::sqrt(600.0 / outputLoadImpedance);
+    }
     // 50 ohm output impedance into the load, normalised to 600 ohm (13/12).
-    double loadGain() const noexcept
+    double loadGain() const noexcept HESKO_NONBLOCKING
     {
         return (outputLoadImpedance / (outputLoadImpedance + 50.0)) * (13.0 / 12.0);
     }
 
     // xorshift32 (13, 17, 5); advances only while the noise is on.
-    double nextNoise() noexcept
+    double nextNoise() noexcept HESKO_NONBLOCKING
     {
         if (!analogNoiseEnabled)
             return 0.0;

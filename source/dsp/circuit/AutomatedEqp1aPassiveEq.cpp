@@ -1,6 +1,7 @@
 // Amberslope — passive program equalizer simulated at circuit level.
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #include "AutomatedEqp1aPassiveEq.h"
+#include "dsp/Realtime.h"
 
 #include "PassiveCompilationWorker.h"
 
@@ -48,6 +49,7 @@ CircuitCompileError classifyCompileFailure(std::exception_ptr failure) noexcept
 // --- the compiled-circuit queue -----------------------------------------------------------------------
 
 bool AutomatedEqp1aPassiveEq::CompiledQueue::tryPush(const CompiledCircuit& circuit) noexcept
+    HESKO_NONBLOCKING
 {
     const auto w = writeIndex.load(std::memory_order_relaxed);
     const auto r = readIndex.load(std::memory_order_acquire); // the consumer is done with that slot
@@ -58,7 +60,7 @@ bool AutomatedEqp1aPassiveEq::CompiledQueue::tryPush(const CompiledCircuit& circ
     return true;
 }
 
-bool AutomatedEqp1aPassiveEq::CompiledQueue::tryPop(CompiledCircuit& out) noexcept
+bool AutomatedEqp1aPassiveEq::CompiledQueue::tryPop(CompiledCircuit& out) noexcept HESKO_NONBLOCKING
 {
     const auto r = readIndex.load(std::memory_order_relaxed);
     const auto w = writeIndex.load(std::memory_order_acquire); // sees the producer's slot contents
@@ -79,13 +81,14 @@ void AutomatedEqp1aPassiveEq::CompiledQueue::clear() noexcept
 
 namespace
 {
-std::array<std::uint32_t, 8> wordsOf(const PultecEqParameters& p) noexcept
+std::array<std::uint32_t, 8> wordsOf(const PultecEqParameters& p) noexcept HESKO_NONBLOCKING
 {
     return std::bit_cast<std::array<std::uint32_t, 8>>(p);
 }
 } // namespace
 
 void AutomatedEqp1aPassiveEq::publishParameters(const PultecEqParameters& parameters) noexcept
+    HESKO_NONBLOCKING
 {
     publishedSequence.fetch_add(1, std::memory_order_relaxed); // odd: a write is under way
     // Keeps the word stores below from becoming visible before the odd count.
@@ -181,6 +184,7 @@ void AutomatedEqp1aPassiveEq::reset() noexcept
 // --- requests and compilation -----------------------------------------------------------------------
 
 void AutomatedEqp1aPassiveEq::requestParameters(const PultecEqParameters& parameters) noexcept
+    HESKO_NONBLOCKING
 {
     if (!prepared || sameParameters(parameters, lastRequestedParameters))
         return;
@@ -280,7 +284,7 @@ void AutomatedEqp1aPassiveEq::beginBlock(bool nonRealtime)
         startTransitionIfReady();
 }
 
-void AutomatedEqp1aPassiveEq::startTransitionIfReady() noexcept
+void AutomatedEqp1aPassiveEq::startTransitionIfReady() noexcept HESKO_NONBLOCKING
 {
     CompiledCircuit newest;
     bool received = false;
@@ -297,7 +301,7 @@ void AutomatedEqp1aPassiveEq::startTransitionIfReady() noexcept
     transitioning = true;
 }
 
-void AutomatedEqp1aPassiveEq::endTransition() noexcept
+void AutomatedEqp1aPassiveEq::endTransition() noexcept HESKO_NONBLOCKING
 {
     std::swap(activeIndex, incomingIndex);
     appliedSequence.store(incomingSequence, std::memory_order_relaxed);

@@ -2,6 +2,8 @@
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #pragma once
 
+#include "dsp/Realtime.h"
+
 #include "CircuitHealth.h"
 #include "RealtimeEqp1aPassiveEq.h"
 #include "dsp/PultecEqParameters.h"
@@ -67,11 +69,11 @@ public:
     class CompiledQueue
     {
     public:
-        bool tryPush(const CompiledCircuit& circuit) noexcept;
-        bool tryPop(CompiledCircuit& out) noexcept;
+        bool tryPush(const CompiledCircuit& circuit) noexcept HESKO_NONBLOCKING;
+        bool tryPop(CompiledCircuit& out) noexcept HESKO_NONBLOCKING;
         // Only while no other thread can use the queue.
         void clear() noexcept;
-        std::uint64_t size() const noexcept
+        std::uint64_t size() const noexcept HESKO_NONBLOCKING
         {
             return writeIndex.load(std::memory_order_acquire) - readIndex.load(std::memory_order_acquire);
         }
@@ -98,23 +100,23 @@ public:
     void reset() noexcept;
 
     // Audio thread: publishes the record when prepared and different from the last request.
-    void requestParameters(const PultecEqParameters& parameters) noexcept;
+    void requestParameters(const PultecEqParameters& parameters) noexcept HESKO_NONBLOCKING;
     // Audio thread, once per block before any sample. Offline it compiles the newest request first
     // (taking the worker's mutex); then it may start a cross-fade.
     void beginBlock(bool nonRealtime);
 
     // Audio thread, per sample: the active circuit, cross-faded into the incoming one while a
     // transition runs.
-    float processSample(float input) noexcept
+    float processSample(float input) noexcept HESKO_NONBLOCKING
     {
         return static_cast<float>(processSample(static_cast<double>(input)));
     }
-    double processSample(double input) noexcept;
-    std::pair<double, double> processStereoSample(float left, float right) noexcept
+    double processSample(double input) noexcept HESKO_NONBLOCKING;
+    std::pair<double, double> processStereoSample(float left, float right) noexcept HESKO_NONBLOCKING
     {
         return processStereoSample(static_cast<double>(left), static_cast<double>(right));
     }
-    std::pair<double, double> processStereoSample(double left, double right) noexcept;
+    std::pair<double, double> processStereoSample(double left, double right) noexcept HESKO_NONBLOCKING;
 
     // Any thread (the editor's timer): lock-free readings; not one atomic snapshot.
     CircuitHealth getCircuitHealth() const noexcept;
@@ -127,7 +129,7 @@ public:
         return compilationFailureCount.load(std::memory_order_relaxed);
     }
     // Audio thread.
-    bool isTransitioning() const noexcept { return transitioning; }
+    bool isTransitioning() const noexcept HESKO_NONBLOCKING { return transitioning; }
     std::uint64_t getTransitionLength() const noexcept { return transitionLength; }
     bool isPrepared() const noexcept { return prepared; }
 
@@ -141,13 +143,14 @@ public:
     // Audio thread, offline only, under the worker's mutex.
     void serviceLatestSynchronously() noexcept;
     // Audio thread.
-    void startTransitionIfReady() noexcept;
+    void startTransitionIfReady() noexcept HESKO_NONBLOCKING;
 
     // The publication: a sequence lock over one record. One writer (the audio thread, or the
     // preparing thread) and one reader (under the worker's mutex) at a time; neither ever waits.
-    void publishParameters(const PultecEqParameters& parameters) noexcept;
+    void publishParameters(const PultecEqParameters& parameters) noexcept HESKO_NONBLOCKING;
     bool tryReadPublishedParameters(PultecEqParameters& out, std::uint64_t& sequence) const noexcept;
-    static bool sameParameters(const PultecEqParameters& a, const PultecEqParameters& b) noexcept
+    static bool sameParameters(const PultecEqParameters& a,
+                               const PultecEqParameters& b) noexcept HESKO_NONBLOCKING
     {
         return dsp::sameParameters(a, b);
     }
@@ -160,7 +163,7 @@ public:
 
 private:
     friend struct AutomatedEqInspector; // tests: the circuits and sequences behind the health record
-    void endTransition() noexcept;
+    void endTransition() noexcept HESKO_NONBLOCKING;
 
     std::atomic<std::uint64_t> publishedSequence{0};
     std::array<std::atomic<std::uint32_t>, 8> publishedParameters{};
@@ -191,7 +194,7 @@ private:
     bool prepared = false;
 };
 
-inline double AutomatedEqp1aPassiveEq::processSample(double input) noexcept
+inline double AutomatedEqp1aPassiveEq::processSample(double input) noexcept HESKO_NONBLOCKING
 {
     const double a = circuits[activeIndex].processSample(input);
     if (!transitioning)
@@ -204,8 +207,8 @@ inline double AutomatedEqp1aPassiveEq::processSample(double input) noexcept
     return mixed;
 }
 
-inline std::pair<double, double> AutomatedEqp1aPassiveEq::processStereoSample(double left,
-                                                                              double right) noexcept
+inline std::pair<double, double>
+AutomatedEqp1aPassiveEq::processStereoSample(double left, double right) noexcept HESKO_NONBLOCKING
 {
     const auto a = circuits[activeIndex].processStereoSample(left, right);
     if (!transitioning)

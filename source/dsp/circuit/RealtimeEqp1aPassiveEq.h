@@ -2,6 +2,8 @@
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #pragma once
 
+#include "dsp/Realtime.h"
+
 #include "RealtimeLinearCircuit.h"
 #include "dsp/PultecEqParameters.h"
 
@@ -27,22 +29,25 @@ public:
     void setParameters(const PultecEqParameters& newParameters);
     void rebuildCircuit();
 
-    void reset() noexcept { circuit.reset(); }
-    bool copyStateFrom(const RealtimeEqp1aPassiveEq& other) noexcept
+    void reset() noexcept HESKO_NONBLOCKING { circuit.reset(); }
+    bool copyStateFrom(const RealtimeEqp1aPassiveEq& other) noexcept HESKO_NONBLOCKING
     {
         return circuit.copyStateFrom(other.circuit);
     }
 
-    float processSample(float input) noexcept
+    float processSample(float input) noexcept HESKO_NONBLOCKING
     {
         return static_cast<float>(circuit.processSample(static_cast<double>(input)) / insertionGain);
     }
-    double processSample(double input) noexcept { return circuit.processSample(input) / insertionGain; }
-    std::pair<double, double> processStereoSample(float left, float right) noexcept
+    double processSample(double input) noexcept HESKO_NONBLOCKING
+    {
+        return circuit.processSample(input) / insertionGain;
+    }
+    std::pair<double, double> processStereoSample(float left, float right) noexcept HESKO_NONBLOCKING
     {
         return processStereoSample(static_cast<double>(left), static_cast<double>(right));
     }
-    std::pair<double, double> processStereoSample(double left, double right) noexcept
+    std::pair<double, double> processStereoSample(double left, double right) noexcept HESKO_NONBLOCKING
     {
         const auto [l, r] = circuit.processStereoSample(left, right);
         return {l / insertionGain, r / insertionGain};

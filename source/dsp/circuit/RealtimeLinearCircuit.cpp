@@ -1,6 +1,7 @@
 // Amberslope — passive program equalizer simulated at circuit level.
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #include "RealtimeLinearCircuit.h"
+#include "dsp/Realtime.h"
 
 #include <bit>
 #include <cmath>
@@ -294,7 +295,7 @@ void RealtimeLinearCircuit::updateReactiveHistory() noexcept
     }
 }
 
-void RealtimeLinearCircuit::reset() noexcept
+void RealtimeLinearCircuit::reset() noexcept HESKO_NONBLOCKING
 {
     for (std::size_t e = 0; e < elementCount; ++e)
         elements[e].historyCurrent = 0.0;
@@ -308,6 +309,7 @@ void RealtimeLinearCircuit::reset() noexcept
 }
 
 bool RealtimeLinearCircuit::hasCompatibleStateLayout(const RealtimeLinearCircuit& other) const noexcept
+    HESKO_NONBLOCKING
 {
     if (!compiled || !other.compiled)
         return false;
@@ -327,7 +329,7 @@ bool RealtimeLinearCircuit::hasCompatibleStateLayout(const RealtimeLinearCircuit
     return true;
 }
 
-bool RealtimeLinearCircuit::copyStateFrom(const RealtimeLinearCircuit& other) noexcept
+bool RealtimeLinearCircuit::copyStateFrom(const RealtimeLinearCircuit& other) noexcept HESKO_NONBLOCKING
 {
     if (!hasCompatibleStateLayout(other))
     {

@@ -2,6 +2,8 @@
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #pragma once
 
+#include "dsp/Realtime.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -79,15 +81,15 @@ public:
     void updateReactiveHistory() noexcept;
 
     // --- running state ---------------------------------------------------------------------------
-    void reset() noexcept;
-    bool hasCompatibleStateLayout(const RealtimeLinearCircuit& other) const noexcept;
+    void reset() noexcept HESKO_NONBLOCKING;
+    bool hasCompatibleStateLayout(const RealtimeLinearCircuit& other) const noexcept HESKO_NONBLOCKING;
     // Audio thread: continues the other circuit's sound when the topology matches, else rests.
-    bool copyStateFrom(const RealtimeLinearCircuit& other) noexcept;
+    bool copyStateFrom(const RealtimeLinearCircuit& other) noexcept HESKO_NONBLOCKING;
 
     // --- per-sample state-space step (audio thread) ----------------------------------------------
-    double processSample(double input) noexcept { return evaluateStateSpaceLane(input, 0); }
-    std::pair<double, double> processStereoSample(double left, double right) noexcept;
-    double evaluateStateSpaceLane(double input, std::size_t lane) noexcept;
+    double processSample(double input) noexcept HESKO_NONBLOCKING { return evaluateStateSpaceLane(input, 0); }
+    std::pair<double, double> processStereoSample(double left, double right) noexcept HESKO_NONBLOCKING;
+    double evaluateStateSpaceLane(double input, std::size_t lane) noexcept HESKO_NONBLOCKING;
 
     // --- read-only views -------------------------------------------------------------------------
     double getSampleRate() const noexcept { return sampleRate; }
@@ -118,7 +120,7 @@ public:
     }
 
 private:
-    bool isReady() const noexcept { return compiled && inputNode != 0 && outputNode != 0; }
+    bool isReady() const noexcept HESKO_NONBLOCKING { return compiled && inputNode != 0 && outputNode != 0; }
     void factorise();
     static std::size_t at(int node) noexcept { return static_cast<std::size_t>(node); }
 
@@ -159,7 +161,7 @@ using LanePair = double __attribute__((vector_size(16)));
 
 template <std::size_t N, typename Matrix, typename Vector, typename Lanes>
 inline double monoStep(const Matrix& a, const Vector& b, const Vector& c, double d, Lanes& states,
-                       Lanes& next, double u, std::size_t lane) noexcept
+                       Lanes& next, double u, std::size_t lane) noexcept HESKO_NONBLOCKING
 {
     double y = d * u;
     for (std::size_t i = 0; i < N; ++i)
@@ -176,14 +178,14 @@ inline double monoStep(const Matrix& a, const Vector& b, const Vector& c, double
     return y;
 }
 
-template <typename Pair> inline LanePair load(const Pair& pair) noexcept
+template <typename Pair> inline LanePair load(const Pair& pair) noexcept HESKO_NONBLOCKING
 {
     LanePair value;
     std::memcpy(&value, pair.data(), sizeof value);
     return value;
 }
 
-template <typename Pair> inline void store(Pair& pair, LanePair value) noexcept
+template <typename Pair> inline void store(Pair& pair, LanePair value) noexcept HESKO_NONBLOCKING
 {
     std::memcpy(pair.data(), &value, sizeof value);
 }
@@ -191,7 +193,7 @@ template <typename Pair> inline void store(Pair& pair, LanePair value) noexcept
 // Both lanes in one register: every coefficient is loaded once and applied to both lanes.
 template <std::size_t N, typename Matrix, typename Vector, typename Lanes>
 inline LanePair stereoStep(const Matrix& a, const Vector& b, const Vector& c, double d, Lanes& states,
-                           Lanes& next, LanePair u) noexcept
+                           Lanes& next, LanePair u) noexcept HESKO_NONBLOCKING
 {
     LanePair s[N > 0 ? N : 1];
     for (std::size_t i = 0; i < N; ++i)
@@ -215,7 +217,8 @@ inline LanePair stereoStep(const Matrix& a, const Vector& b, const Vector& c, do
 #define HESKO_STATE_COUNT_CASES(X)                                                                           \
     X(0) X(1) X(2) X(3) X(4) X(5) X(6) X(7) X(8) X(9) X(10) X(11) X(12) X(13) X(14) X(15) X(16)
 
-inline double RealtimeLinearCircuit::evaluateStateSpaceLane(double input, std::size_t lane) noexcept
+inline double RealtimeLinearCircuit::evaluateStateSpaceLane(double input,
+                                                            std::size_t lane) noexcept HESKO_NONBLOCKING
 {
     if (!isReady())
         return 0.0;
@@ -232,8 +235,8 @@ inline double RealtimeLinearCircuit::evaluateStateSpaceLane(double input, std::s
     }
 }
 
-inline std::pair<double, double> RealtimeLinearCircuit::processStereoSample(double left,
-                                                                            double right) noexcept
+inline std::pair<double, double>
+RealtimeLinearCircuit::processStereoSample(double left, double right) noexcept HESKO_NONBLOCKING
 {
     if (!isReady())
         return {0.0, 0.0};
@@ -251,7 +254,9 @@ inline std::pair<double, double> RealtimeLinearCircuit::processStereoSample(doub
     default:
         break;
     }
-    return {y[0], y[1]};
+    const double leftOut = y[0];
+    const double rightOut = y[1];
+    return {leftOut, rightOut};
 }
 
 #undef HESKO_STATE_COUNT_CASES
