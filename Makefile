@@ -43,14 +43,23 @@ sanitizers: deps
 test: build sanitizers
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
 
+DEMO_DIR := $(BUILD_DIR)/demo
+
+# What a host sees, then a drum loop through the 60 Hz boost-and-cut trick with a little air on top.
 demo: build
 	$(HOST) info
+	$(HOST) render --signal drums --seconds 8 --out $(DEMO_DIR)/drums-dry.wav --set eqIn=off
+	$(HOST) render --signal drums --seconds 8 --out $(DEMO_DIR)/drums-amberslope.wav \
+	    --set lowFrequency=60 --set lowBoost=6 --set lowAtten=4 \
+	    --set highBoostFrequency=12 --set highBoost=4 --set highBandwidth=6 --set outputGain=-6
+	@echo "Demo audio: $(DEMO_DIR)/drums-dry.wav (EQ out) and $(DEMO_DIR)/drums-amberslope.wav"
 
+# Benchmarks are not tests: run them by hand on a quiet machine.
 bench: deps
-	cmake -S . -B $(BUILD_DIR)-bench -DCMAKE_BUILD_TYPE=Release -DAMBERSLOPE_BUILD_PLUGIN=OFF \
-	    -DAMBERSLOPE_BUILD_TESTS=OFF -DAMBERSLOPE_BUILD_BENCHMARKS=ON
-	cmake --build $(BUILD_DIR)-bench --parallel $(JOBS)
-	$(BUILD_DIR)-bench/bench/amberslope_bench
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DAMBERSLOPE_BUILD_BENCHMARKS=ON $(CMAKE_ARGS)
+	cmake --build $(BUILD_DIR) --parallel $(JOBS)
+	$(BUILD_DIR)/bench/amberslope_bench
+	$(BUILD_DIR)/bench/amberslope_plugin_bench
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-tsan $(BUILD_DIR)-asan $(BUILD_DIR)-rtsan

@@ -2,6 +2,11 @@
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 #include "HostedPlugin.h"
 
+#include "ParameterIds.h"
+
+#include <chrono>
+#include <cmath>
+
 namespace hesko::hosting
 {
 
@@ -72,7 +77,7 @@ juce::String describe(const HostedPlugin& plugin)
         text << " " << answer.name << (answer.accepted ? " yes," : " no,");
     text = text.trimCharactersAtEnd(",");
     text << "\n"
-         << "Latency:   " << instance.getLatencySamples() << " samples\n"
+         << "Latency:   " << reportedLatency(instance) << " samples\n"
          << "Parameters (" << instance.getParameters().size() << "):\n";
 
     int index = 1;
@@ -88,6 +93,88 @@ juce::String describe(const HostedPlugin& plugin)
              << withUnit(parameter->getCurrentValueAsText()) << "\n";
     }
     return text;
+}
+
+int reportedLatency(juce::AudioPluginInstance& plugin)
+{
+    // A VST3 announces a new latency through the host's component handler, on the message thread.
+    if (auto* messages = juce::MessageManager::getInstanceWithoutCreating();
+        messages != nullptr && messages->isThisTheMessageThread())
+        messages->runDispatchLoopUntil(50);
+    return plugin.getLatencySamples();
+}
+
+bool setParameterFromText(juce::AudioPluginInstance& plugin, const juce::String& id, const juce::String& text,
+                          juce::String& error)
+{
+    const auto& parameters = plugin.getParameters();
+    for (std::size_t i = 0; i < parameter_ids::all.size(); ++i)
+    {
+        if (id != parameter_ids::all[i])
+            continue;
+        if (static_cast<int>(i) >= parameters.size())
+            break;
+        auto* parameter = parameters[static_cast<int>(i)];
+        const float value = parameter->getValueForText(text.trim());
+        // A text the parameter does not take comes back as some other value: check the round trip.
+        const auto shown = parameter->getText(value, 64);
+        const bool numeric = shown.containsOnly("0123456789.-+");
+        const bool taken = numeric ? std::abs(shown.getDoubleValue() - text.getDoubleValue()) < 0.005
+                                   : true; // switches: "on", "off", "1", "0"
+        if (!taken)
+        {
+            error = id + " does not take \"" + text + "\" (nearest is " + shown + ")";
+            return false;
+        }
+        parameter->setValueNotifyingHost(value);
+        return true;
+    }
+    error = "unknown parameter " + id + " (IDs: " +
+            juce::StringArray(parameter_ids::all.data(), static_cast<int>(parameter_ids::all.size()))
+                .joinIntoString(", ") +
+            ")";
+    return false;
+}
+
+RenderResult renderOffline(juce::AudioPluginInstance& plugin, const juce::AudioBuffer<float>& input,
+                           double sampleRate, int blockSize)
+{
+    RenderResult result;
+    const int channels = input.getNumChannels();
+    plugin.setNonRealtime(true);
+    plugin.setPlayConfigDetails(channels, channels, sampleRate, blockSize);
+    plugin.prepareToPlay(sampleRate, blockSize);
+
+    result.output.makeCopyOf(input);
+    juce::AudioBuffer<float> block(channels, blockSize);
+    juce::MidiBuffer midi;
+    const auto started = std::chrono::steady_clock::now();
+    for (int start = 0; start < input.getNumSamples(); start += blockSize)
+    {
+        const int length = std::min(blockSize, input.getNumSamples() - start);
+        block.setSize(channels, length, false, false, true);
+        for (int ch = 0; ch < channels; ++ch)
+            block.copyFrom(ch, 0, input, ch, start, length);
+        plugin.processBlock(block, midi);
+        for (int ch = 0; ch < channels; ++ch)
+            result.output.copyFrom(ch, start, block, ch, 0, length);
+    }
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    result.latencySamples = reportedLatency(plugin);
+    plugin.releaseResources();
+
+    double sumOfSquares = 0.0;
+    for (int ch = 0; ch < channels; ++ch)
+        for (int i = 0; i < result.output.getNumSamples(); ++i)
+        {
+            const double v = result.output.getSample(ch, i);
+            result.peak = std::max(result.peak, std::abs(v));
+            sumOfSquares += v * v;
+        }
+    const double count = static_cast<double>(channels) * result.output.getNumSamples();
+    result.rms = count > 0 ? std::sqrt(sumOfSquares / count) : 0.0;
+    result.realtimeFactor = elapsed > 0 ? (input.getNumSamples() / sampleRate) / elapsed : 0.0;
+    return result;
 }
 
 } // namespace hesko::hosting

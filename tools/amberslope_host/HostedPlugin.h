@@ -33,4 +33,27 @@ std::vector<LayoutAnswer> probeLayouts(juce::AudioPluginInstance& plugin);
 // What a host sees, as readable text: identity, layouts, latency and the parameters.
 juce::String describe(const HostedPlugin& plugin);
 
+// Message thread: the latency the plug-in reports once the host has heard its latest announcement.
+int reportedLatency(juce::AudioPluginInstance& plugin);
+
+// Sets one of the plug-in's parameters by its ID ("lowBoost") to a value in its own units ("7", "60",
+// "on"), through the host's text-to-value conversion. False, with `error` filled, for an unknown ID or
+// a text the parameter does not take.
+bool setParameterFromText(juce::AudioPluginInstance& plugin, const juce::String& id, const juce::String& text,
+                          juce::String& error);
+
+struct RenderResult
+{
+    juce::AudioBuffer<float> output;
+    double peak = 0.0;           // linear, over all channels
+    double rms = 0.0;            // linear, over all channels
+    int latencySamples = 0;      // as reported after preparation
+    double realtimeFactor = 0.0; // audio duration / processing time
+};
+
+// Renders `input` offline (non-realtime, as a DAW bounces) through the plug-in's real block loop at
+// `sampleRate` in blocks of `blockSize`. Call after setting the parameters; prepares the plug-in.
+RenderResult renderOffline(juce::AudioPluginInstance& plugin, const juce::AudioBuffer<float>& input,
+                           double sampleRate, int blockSize);
+
 } // namespace hesko::hosting

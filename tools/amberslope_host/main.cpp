@@ -1,35 +1,186 @@
 // Amberslope — passive program equalizer simulated at circuit level.
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 //
-// amberslope-host: a headless host for the built VST3.
-//   amberslope-host info [--plugin PATH]   what a host sees when it loads the plug-in
+// amberslope-host: a headless host for the built VST3, loaded as a DAW loads it.
+//   info     what a host sees: identity, layouts, latency, parameters
+//   render   an offline render of a WAV file or a generated signal, written to a WAV file
 
 #include "HostedPlugin.h"
+#include "TestSignals.h"
 
-#include <cstdio>
+#include <juce_audio_formats/juce_audio_formats.h>
+
 #include <iostream>
 
 namespace
 {
 int usage()
 {
-    std::cerr << "usage: amberslope-host info [--plugin PATH.vst3]\n"
-                 "  info   load the VST3 as a host does and print its identity, layouts, latency and\n"
-                 "         parameters\n"
+    std::cerr << "usage:\n"
+                 "  amberslope-host info [--plugin PATH.vst3]\n"
+                 "  amberslope-host render (--in FILE.wav | --signal sweep|pink|drums) --out FILE.wav\n"
+                 "                  [--seconds S] [--rate HZ] [--block N] [--set ID=VALUE ...] [--plugin "
+                 "PATH.vst3]\n"
+                 "\n"
+                 "  --set takes the parameter ID and a value in its own units, e.g. --set lowFrequency=60\n"
+                 "  --set lowBoost=7 --set highBoostFrequency=12 --set eqIn=on --set outputGain=-3\n"
                  "  --plugin defaults to " AMBERSLOPE_DEFAULT_VST3 "\n";
     return 2;
 }
 
-int runInfo(const juce::File& bundle)
+struct Options
+{
+    juce::String command;
+    juce::File plugin{AMBERSLOPE_DEFAULT_VST3};
+    juce::File input;
+    juce::String signal;
+    juce::File output;
+    double seconds = 8.0;
+    double rate = 48000.0;
+    int block = 512;
+    juce::StringPairArray settings;
+    juce::StringArray settingOrder;
+};
+
+bool parse(const juce::StringArray& args, Options& o)
+{
+    if (args.isEmpty())
+        return false;
+    o.command = args[0];
+    const auto cwd = juce::File::getCurrentWorkingDirectory();
+    for (int i = 1; i < args.size(); ++i)
+    {
+        const auto& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (!hasValue)
+            return false;
+        const auto value = args[++i];
+        if (a == "--plugin")
+            o.plugin = cwd.getChildFile(value);
+        else if (a == "--in")
+            o.input = cwd.getChildFile(value);
+        else if (a == "--signal")
+            o.signal = value;
+        else if (a == "--out")
+            o.output = cwd.getChildFile(value);
+        else if (a == "--seconds")
+            o.seconds = value.getDoubleValue();
+        else if (a == "--rate")
+            o.rate = value.getDoubleValue();
+        else if (a == "--block")
+            o.block = value.getIntValue();
+        else if (a == "--set" && value.contains("="))
+        {
+            o.settingOrder.add(value.upToFirstOccurrenceOf("=", false, false));
+            o.settings.set(o.settingOrder.strings.getLast(), value.fromFirstOccurrenceOf("=", false, false));
+        }
+        else
+            return false;
+    }
+    return true;
+}
+
+hesko::hosting::HostedPlugin load(const Options& o)
 {
     juce::String error;
-    const auto plugin = hesko::hosting::HostedPlugin::load(bundle, 48000.0, 512, error);
+    auto plugin = hesko::hosting::HostedPlugin::load(o.plugin, o.rate, o.block, error);
     if (plugin.instance == nullptr)
-    {
         std::cerr << "amberslope-host: cannot load the plug-in: " << error << "\n";
+    return plugin;
+}
+
+int runInfo(const Options& o)
+{
+    auto plugin = load(o);
+    if (plugin.instance == nullptr)
+        return 1;
+    // A VST3 reports its latency through the host's component handler once it has been prepared and run.
+    plugin.instance->prepareToPlay(o.rate, o.block);
+    juce::AudioBuffer<float> silence(2, o.block);
+    silence.clear();
+    juce::MidiBuffer midi;
+    plugin.instance->processBlock(silence, midi);
+    std::cout << hesko::hosting::describe(plugin);
+    plugin.instance->releaseResources();
+    return 0;
+}
+
+bool readInput(const Options& o, juce::AudioBuffer<float>& audio, double& rate)
+{
+    if (o.signal.isNotEmpty())
+    {
+        if (!hesko::hosting::TestSignals::byName(o.signal, o.rate, o.seconds, audio))
+        {
+            std::cerr << "amberslope-host: unknown signal " << o.signal << " (sweep, pink, drums)\n";
+            return false;
+        }
+        rate = o.rate;
+        return true;
+    }
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatReader> reader(
+        wav.createReaderFor(o.input.createInputStream().release(), true));
+    if (reader == nullptr)
+    {
+        std::cerr << "amberslope-host: cannot read " << o.input.getFullPathName() << " as WAV\n";
+        return false;
+    }
+    const int channels = static_cast<int>(std::min<unsigned int>(2, reader->numChannels));
+    audio.setSize(channels, static_cast<int>(reader->lengthInSamples));
+    reader->read(&audio, 0, audio.getNumSamples(), 0, true, channels > 1);
+    rate = reader->sampleRate;
+    return true;
+}
+
+bool writeOutput(const juce::File& file, const juce::AudioBuffer<float>& audio, double rate)
+{
+    file.getParentDirectory().createDirectory();
+    file.deleteFile();
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatWriter> writer(
+        wav.createWriterFor(file.createOutputStream().release(), rate,
+                            static_cast<unsigned int>(audio.getNumChannels()), 24, {}, 0));
+    return writer != nullptr && writer->writeFromAudioSampleBuffer(audio, 0, audio.getNumSamples());
+}
+
+int runRender(Options o)
+{
+    if (o.output == juce::File() || (o.signal.isEmpty() && o.input == juce::File()) || o.block < 1)
+        return usage();
+    juce::AudioBuffer<float> input;
+    double rate = o.rate;
+    if (!readInput(o, input, rate))
+        return 1;
+    o.rate = rate;
+
+    auto plugin = load(o);
+    if (plugin.instance == nullptr)
+        return 1;
+    for (const auto& id : o.settingOrder)
+    {
+        juce::String error;
+        if (!hesko::hosting::setParameterFromText(*plugin.instance, id, o.settings[id], error))
+        {
+            std::cerr << "amberslope-host: " << error << "\n";
+            return 2;
+        }
+    }
+
+    const auto result = hesko::hosting::renderOffline(*plugin.instance, input, rate, o.block);
+    if (!writeOutput(o.output, result.output, rate))
+    {
+        std::cerr << "amberslope-host: cannot write " << o.output.getFullPathName() << "\n";
         return 1;
     }
-    std::cout << hesko::hosting::describe(plugin);
+    const auto db = [](double v)
+    { return juce::String(juce::Decibels::gainToDecibels(v, -200.0), 2) + " dBFS"; };
+    std::cout << "Rendered " << juce::String(input.getNumSamples() / rate, 2) << " s at " << rate << " Hz, "
+              << input.getNumChannels() << " channel(s), blocks of " << o.block << "\n"
+              << "Output:        " << o.output.getFullPathName() << "\n"
+              << "Peak:          " << db(result.peak) << "\n"
+              << "RMS:           " << db(result.rms) << "\n"
+              << "Latency:       " << result.latencySamples << " samples\n"
+              << "Real time:     " << juce::String(result.realtimeFactor, 1) << "x\n";
     return 0;
 }
 } // namespace
@@ -37,24 +188,16 @@ int runInfo(const juce::File& bundle)
 int main(int argc, char* argv[])
 {
     juce::ScopedJuceInitialiser_GUI juce;
-
     juce::StringArray args;
     for (int i = 1; i < argc; ++i)
         args.add(argv[i]);
-    if (args.isEmpty())
+
+    Options options;
+    if (!parse(args, options))
         return usage();
-
-    const auto command = args[0];
-    auto bundle = juce::File(AMBERSLOPE_DEFAULT_VST3);
-    for (int i = 1; i < args.size(); ++i)
-    {
-        if (args[i] == "--plugin" && i + 1 < args.size())
-            bundle = juce::File::getCurrentWorkingDirectory().getChildFile(args[++i]);
-        else
-            return usage();
-    }
-
-    if (command == "info")
-        return runInfo(bundle);
+    if (options.command == "info")
+        return runInfo(options);
+    if (options.command == "render")
+        return runRender(options);
     return usage();
 }
