@@ -15,8 +15,12 @@ export TSAN_OPTIONS ?= halt_on_error=1:second_deadlock_stack=1
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 export RTSAN_OPTIONS ?= halt_on_error=1
+# Readable stack traces in sanitizer reports, where LLVM's symbolizer is installed.
+export ASAN_SYMBOLIZER_PATH ?= $(wildcard /usr/lib/llvm-22/bin/llvm-symbolizer)
 
-.PHONY: all deps configure build test sanitizers demo bench clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build test sanitizers fuzz demo bench clean
 
 all: build
 
@@ -40,7 +44,15 @@ sanitizers: deps
 	    (cd $$dir && ctest --output-on-failure --parallel $(JOBS)); \
 	done
 
-test: build sanitizers
+# The state restore check under libFuzzer with ASan and UBSan, for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=3600).
+fuzz: deps
+	CC=clang-22 CXX=clang++-22 cmake -S . -B $(BUILD_DIR)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DAMBERSLOPE_BUILD_PLUGIN=OFF -DAMBERSLOPE_BUILD_TESTS=OFF -DAMBERSLOPE_BUILD_FUZZERS=ON \
+	    -DAMBERSLOPE_FUZZ_SECONDS=$(FUZZ_SECONDS) $(CMAKE_ARGS)
+	cmake --build $(BUILD_DIR)-fuzz --parallel $(JOBS)
+	cd $(BUILD_DIR)-fuzz && ctest --output-on-failure -L fuzz
+
+test: build sanitizers fuzz
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
 
 DEMO_DIR := $(BUILD_DIR)/demo
@@ -62,4 +74,4 @@ bench: deps
 	$(BUILD_DIR)/bench/amberslope_plugin_bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-tsan $(BUILD_DIR)-asan $(BUILD_DIR)-rtsan
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-tsan $(BUILD_DIR)-asan $(BUILD_DIR)-rtsan $(BUILD_DIR)-fuzz

@@ -10,7 +10,7 @@ packages=(
     libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev
     googletest libgtest-dev libbenchmark-dev
     ngspice
-    clang-22 libclang-rt-22-dev
+    clang-22 libclang-rt-22-dev llvm-22
 )
 
 missing=()

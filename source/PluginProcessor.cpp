@@ -5,6 +5,7 @@
 #include "ControlLabels.h"
 #include "ParameterIds.h"
 #include "PluginEditor.h"
+#include "StateValidation.h"
 #include "dsp/Controls.h"
 #include "dsp/NoiseSeeds.h"
 
@@ -14,6 +15,10 @@ namespace ids = hesko::parameter_ids;
 using hesko::control_profile::labelsFor;
 using hesko::control_profile::Names;
 using hesko::dsp::eqp1a_profile::Controls;
+
+const juce::Identifier stateVersionKey("stateVersion");
+const juce::Identifier leftNoiseSeedKey("leftNoiseSeed");
+const juce::Identifier rightNoiseSeedKey("rightNoiseSeed");
 
 // Instances are numbered from 1 in creation order across the whole process.
 std::atomic<std::uint64_t> nextNoiseInstanceId{1};
@@ -68,7 +73,8 @@ AmberslopeAudioProcessor::AmberslopeAudioProcessor()
     leftNoiseSeed.store(seeds.left, std::memory_order_relaxed);
     rightNoiseSeed.store(seeds.right, std::memory_order_relaxed);
 
-    parameters.state.setProperty("stateVersion", 1, nullptr);
+    parameters.state.setProperty(stateVersionKey, hesko::state::currentStateVersion, nullptr);
+    restoreOrStoreInstanceNoiseSeeds();
 
     for (std::size_t i = 0; i < ids::all.size(); ++i)
         rawParameterValues[i] = parameters.getRawParameterValue(ids::all[i]);
@@ -376,15 +382,46 @@ void AmberslopeAudioProcessor::changeProgramName(int, const juce::String&) {}
 
 void AmberslopeAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 {
-    if (const auto xml = parameters.copyState().createXml())
+    auto copy = parameters.copyState();
+    copy.setProperty(stateVersionKey, hesko::state::currentStateVersion, nullptr);
+    if (const auto xml = copy.createXml())
         copyXmlToBinary(*xml, destData);
 }
 
 void AmberslopeAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
 {
-    const auto xml = getXmlFromBinary(data, sizeInBytes);
-    if (xml != nullptr && xml->hasTagName(parameters.state.getType()))
-        parameters.replaceState(juce::ValueTree::fromXml(*xml));
+    // All or nothing: a state that fails any check leaves parameters, seeds and tree as they are.
+    std::vector<hesko::state::ParameterRange> ranges;
+    for (const auto* id : ids::all)
+    {
+        const auto& range = parameters.getParameter(id)->getNormalisableRange();
+        ranges.push_back({id, static_cast<double>(range.start), static_cast<double>(range.end)});
+    }
+    auto restored = hesko::state::parseState(data, sizeInBytes, ranges);
+    if (!restored)
+        return;
+    parameters.replaceState(*restored);
+    restoreOrStoreInstanceNoiseSeeds();
+}
+
+void AmberslopeAudioProcessor::restoreOrStoreInstanceNoiseSeeds()
+{
+    const auto restoreOrStore = [this](const juce::Identifier& key, std::atomic<std::uint32_t>& seed)
+    {
+        if (parameters.state.hasProperty(key))
+        {
+            const auto stored = static_cast<juce::int64>(parameters.state.getProperty(key));
+            if (stored >= 1 && stored <= 4294967295LL)
+            {
+                seed.store(static_cast<std::uint32_t>(stored), std::memory_order_relaxed);
+                return;
+            }
+        }
+        parameters.state.setProperty(key, static_cast<juce::int64>(seed.load(std::memory_order_relaxed)),
+                                     nullptr);
+    };
+    restoreOrStore(leftNoiseSeedKey, leftNoiseSeed);
+    restoreOrStore(rightNoiseSeedKey, rightNoiseSeed);
 }
 
 bool AmberslopeAudioProcessor::isBusesLayoutSupported(const BusesLayout& layouts) const

@@ -74,6 +74,9 @@ public:
     juce::AudioProcessorValueTreeState parameters;
 
 private:
+    // Control thread: seeds from the tree when it holds valid ones, else the instance's own into the tree.
+    void restoreOrStoreInstanceNoiseSeeds();
+
     template <typename Sample>
     void processAudio(juce::AudioBuffer<Sample>& buffer, juce::MidiBuffer& midi,
                       juce::dsp::Oversampling<Sample>* oversampler) noexcept;

@@ -105,7 +105,8 @@ template <typename Sample> double measureDelay(juce::AudioProcessor& processor, 
     const std::size_t at = static_cast<std::size_t>(blockSize) * 20;
     std::vector<float> input(at + 8192, 0.0f);
     input[at] = 1.0f;
-    const auto out = render<Sample>(processor, input, std::max(1, processor.getTotalNumInputChannels()), blockSize);
+    const auto out =
+        render<Sample>(processor, input, std::max(1, processor.getTotalNumInputChannels()), blockSize);
     const double w = 2.0 * std::numbers::pi * 1000.0 / rate;
     std::complex<double> h = 0.0;
     for (std::size_t i = at - 64; i < out[0].size(); ++i)
