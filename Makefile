@@ -64,7 +64,10 @@ demo: build
 	$(HOST) render --signal drums --seconds 8 --out $(DEMO_DIR)/drums-amberslope.wav \
 	    --set lowFrequency=60 --set lowBoost=6 --set lowAtten=4 \
 	    --set highBoostFrequency=12 --set highBoost=4 --set highBandwidth=6 --set outputGain=-6
+	$(HOST) picture --out $(DEMO_DIR)/editor.png --set lowBoost=6 --set lowAtten=4 --set highBoost=4 \
+	    --set highBoostFrequency=12 --set highBandwidth=6 --set outputGain=-6
 	@echo "Demo audio: $(DEMO_DIR)/drums-dry.wav (EQ out) and $(DEMO_DIR)/drums-amberslope.wav"
+	@echo "Editor picture: $(DEMO_DIR)/editor.png"
 
 # Benchmarks are not tests: run them by hand on a quiet machine.
 bench: deps

@@ -27,7 +27,8 @@ set(AMBERSLOPE_PLUGIN_SOURCES
     ${PROJECT_SOURCE_DIR}/source/PluginProcessor.cpp
     ${PROJECT_SOURCE_DIR}/source/PluginEditor.cpp
     ${PROJECT_SOURCE_DIR}/source/ParameterMapping.cpp
-    ${PROJECT_SOURCE_DIR}/source/StateValidation.cpp)
+    ${PROJECT_SOURCE_DIR}/source/StateValidation.cpp
+    ${PROJECT_SOURCE_DIR}/source/StatusDisplay.cpp)
 target_sources(Amberslope PRIVATE ${AMBERSLOPE_PLUGIN_SOURCES})
 set_source_files_properties(${AMBERSLOPE_PLUGIN_SOURCES} PROPERTIES COMPILE_OPTIONS "${AMBERSLOPE_OWN_WARNING_FLAGS}")
 

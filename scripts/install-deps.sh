@@ -8,6 +8,7 @@ packages=(
     juce-modules-source
     zlib1g-dev libpng-dev libjpeg-dev libfreetype-dev libasound2-dev
     libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev
+    fonts-dejavu-core
     googletest libgtest-dev libbenchmark-dev
     ngspice
     clang-22 libclang-rt-22-dev llvm-22

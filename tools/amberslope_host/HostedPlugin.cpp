@@ -104,7 +104,7 @@ int reportedLatency(juce::AudioPluginInstance& plugin)
     return plugin.getLatencySamples();
 }
 
-bool setParameterFromText(juce::AudioPluginInstance& plugin, const juce::String& id, const juce::String& text,
+bool setParameterFromText(juce::AudioProcessor& plugin, const juce::String& id, const juce::String& text,
                           juce::String& error)
 {
     const auto& parameters = plugin.getParameters();

@@ -39,7 +39,7 @@ int reportedLatency(juce::AudioPluginInstance& plugin);
 // Sets one of the plug-in's parameters by its ID ("lowBoost") to a value in its own units ("7", "60",
 // "on"), through the host's text-to-value conversion. False, with `error` filled, for an unknown ID or
 // a text the parameter does not take.
-bool setParameterFromText(juce::AudioPluginInstance& plugin, const juce::String& id, const juce::String& text,
+bool setParameterFromText(juce::AudioProcessor& plugin, const juce::String& id, const juce::String& text,
                           juce::String& error);
 
 struct RenderResult

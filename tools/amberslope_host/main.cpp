@@ -4,8 +4,11 @@
 // amberslope-host: a headless host for the built VST3, loaded as a DAW loads it.
 //   info     what a host sees: identity, layouts, latency, parameters
 //   render   an offline render of a WAV file or a generated signal, written to a WAV file
+//   picture  the editor drawn headlessly into a PNG (the plug-in's own editor code, in process)
 
 #include "HostedPlugin.h"
+#include "PluginEditor.h"
+#include "PluginProcessor.h"
 #include "TestSignals.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -143,6 +146,35 @@ bool writeOutput(const juce::File& file, const juce::AudioBuffer<float>& audio, 
     return writer != nullptr && writer->writeFromAudioSampleBuffer(audio, 0, audio.getNumSamples());
 }
 
+int runPicture(const Options& o)
+{
+    if (o.output == juce::File())
+        return usage();
+    AmberslopeAudioProcessor processor;
+    for (const auto& id : o.settingOrder)
+    {
+        juce::String error;
+        if (!hesko::hosting::setParameterFromText(processor, id, o.settings[id], error))
+        {
+            std::cerr << "amberslope-host: " << error << "\n";
+            return 2;
+        }
+    }
+    std::unique_ptr<juce::AudioProcessorEditor> editor(processor.createEditor());
+    const auto image = editor->createComponentSnapshot(editor->getLocalBounds(), true, 1.0f);
+    o.output.getParentDirectory().createDirectory();
+    o.output.deleteFile();
+    juce::FileOutputStream out(o.output);
+    if (!out.openedOk() || !juce::PNGImageFormat().writeImageToStream(image, out))
+    {
+        std::cerr << "amberslope-host: cannot write " << o.output.getFullPathName() << "\n";
+        return 1;
+    }
+    std::cout << "Editor picture: " << o.output.getFullPathName() << " (" << image.getWidth() << " x "
+              << image.getHeight() << ")\n";
+    return 0;
+}
+
 int runRender(Options o)
 {
     if (o.output == juce::File() || (o.signal.isEmpty() && o.input == juce::File()) || o.block < 1)
@@ -199,5 +231,7 @@ int main(int argc, char* argv[])
         return runInfo(options);
     if (options.command == "render")
         return runRender(options);
+    if (options.command == "picture")
+        return runPicture(options);
     return usage();
 }
