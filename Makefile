@@ -20,7 +20,7 @@ export ASAN_SYMBOLIZER_PATH ?= $(wildcard /usr/lib/llvm-22/bin/llvm-symbolizer)
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test sanitizers fuzz demo bench clean
+.PHONY: all deps configure build test sanitizers fuzz test-plugin-asan demo bench clean
 
 all: build
 
@@ -43,6 +43,14 @@ sanitizers: deps
 	    cmake --build $$dir --parallel $(JOBS); \
 	    (cd $$dir && ctest --output-on-failure --parallel $(JOBS)); \
 	done
+
+# The editor and plug-in tests with Address+UndefinedBehaviorSanitizer over JUCE as well. JUCE takes
+# a quarter of an hour to build this way on two cores, so this is not part of `make test`.
+test-plugin-asan: deps
+	cmake -S . -B $(BUILD_DIR)-plugin-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DAMBERSLOPE_SANITIZERS=address,undefined $(CMAKE_ARGS)
+	cmake --build $(BUILD_DIR)-plugin-asan --target amberslope_plugin_tests --parallel $(JOBS)
+	$(BUILD_DIR)-plugin-asan/tests/amberslope_plugin_tests --gtest_filter='Editor*:VintageLook*:PluginState*'
 
 # The state restore check under libFuzzer with ASan and UBSan, for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=3600).
 fuzz: deps
@@ -77,4 +85,4 @@ bench: deps
 	$(BUILD_DIR)/bench/amberslope_plugin_bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-tsan $(BUILD_DIR)-asan $(BUILD_DIR)-rtsan $(BUILD_DIR)-fuzz
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-tsan $(BUILD_DIR)-asan $(BUILD_DIR)-rtsan $(BUILD_DIR)-fuzz $(BUILD_DIR)-plugin-asan
