@@ -275,3 +275,44 @@ TEST(AudioPath, NoiseResumesAfterOffAndRestartsOnReset)
     EXPECT_NE(processor.getLeftNoiseSeed(), processor.getRightNoiseSeed());
 }
 } // namespace
+
+namespace
+{
+TEST(AudioPath, MonoUsesTheLeftAmplifierAlone)
+{
+    using hesko::dsp::RealtimeEqp1aMakeupAmplifier;
+    AmberslopeAudioProcessor processor;
+    processor.setPlayConfigDetails(1, 1, 192000.0, 256);
+    processor.prepareToPlay(192000.0, 256);
+    setPlain(processor, "analogNoise", 1.0f);
+    RealtimeEqp1aMakeupAmplifier left;
+    left.prepare(192000.0);
+    left.setNoiseSeed(processor.getLeftNoiseSeed());
+    left.setAnalogNoiseEnabled(true);
+    const auto out = hesko::test::render<double>(processor, std::vector<float>(1024, 0.0f), 1, 256);
+    ASSERT_EQ(out.size(), 1u);
+    for (std::size_t i = 0; i < out[0].size(); ++i)
+        ASSERT_EQ(out[0][i], left.processSample(0.0)) << i;
+}
+
+int compilationThreads()
+{
+    int count = 0;
+    for (const auto& task : juce::File("/proc/self/task").findChildFiles(juce::File::findDirectories, false))
+        count += task.getChildFile("comm").loadFileAsString().trim() == "amberslope-comp" ? 1 : 0;
+    return count;
+}
+
+TEST(AudioPath, EveryProcessorSharesTheOneCompilationThread)
+{
+    std::vector<std::unique_ptr<AmberslopeAudioProcessor>> processors;
+    for (double rate : {44100.0, 48000.0, 96000.0, 192000.0})
+    {
+        processors.push_back(std::make_unique<AmberslopeAudioProcessor>());
+        processors.back()->prepareToPlay(rate, 128);
+    }
+    EXPECT_EQ(compilationThreads(), 1);
+    processors.clear();
+    EXPECT_EQ(compilationThreads(), 1) << "the thread lives as long as the module";
+}
+} // namespace
