@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <numbers>
+#include <tuple>
+#include <utility>
 
 namespace hesko::dsp
 {
@@ -25,58 +27,30 @@ double onePoleLowPass(double corner, double fs) noexcept
     return 1.0 - std::exp(-2.0 * std::numbers::pi * corner / fs);
 }
 
-template <typename V> V pairOf(double l, double r) noexcept HESKO_NONBLOCKING
+// Field by field: both channels' values side by side in one register, and back.
+template <template <typename> class Fields>
+Fields<LanePair> gather(Fields<double> left, Fields<double> right) noexcept HESKO_NONBLOCKING
 {
-    return V{l, r};
-}
-
-makeup_detail::SignalState<LanePair>
-gather(const makeup_detail::SignalState<double>& l,
-       const makeup_detail::SignalState<double>& r) noexcept HESKO_NONBLOCKING
-{
-    return {pairOf<LanePair>(l.inputPrevious, r.inputPrevious),
-            pairOf<LanePair>(l.inputHighPass, r.inputHighPass),
-            pairOf<LanePair>(l.inputLowPass, r.inputLowPass),
-            pairOf<LanePair>(l.interstagePrevious, r.interstagePrevious),
-            pairOf<LanePair>(l.interstageHighPass, r.interstageHighPass),
-            pairOf<LanePair>(l.interstageLowPass, r.interstageLowPass),
-            pairOf<LanePair>(l.saturationLowPass, r.saturationLowPass),
-            pairOf<LanePair>(l.outputLowPass, r.outputLowPass),
-            pairOf<LanePair>(l.outputPrevious, r.outputPrevious),
-            pairOf<LanePair>(l.outputHighPass, r.outputHighPass)};
-}
-
-void scatter(const makeup_detail::SignalState<LanePair>& s, makeup_detail::SignalState<double>& l,
-             makeup_detail::SignalState<double>& r) noexcept HESKO_NONBLOCKING
-{
-    const auto split = [](LanePair v, double& a, double& b)
+    Fields<LanePair> pair;
+    [&]<std::size_t... i>(std::index_sequence<i...>)
     {
-        a = v[0];
-        b = v[1];
-    };
-    split(s.inputPrevious, l.inputPrevious, r.inputPrevious);
-    split(s.inputHighPass, l.inputHighPass, r.inputHighPass);
-    split(s.inputLowPass, l.inputLowPass, r.inputLowPass);
-    split(s.interstagePrevious, l.interstagePrevious, r.interstagePrevious);
-    split(s.interstageHighPass, l.interstageHighPass, r.interstageHighPass);
-    split(s.interstageLowPass, l.interstageLowPass, r.interstageLowPass);
-    split(s.saturationLowPass, l.saturationLowPass, r.saturationLowPass);
-    split(s.outputLowPass, l.outputLowPass, r.outputLowPass);
-    split(s.outputPrevious, l.outputPrevious, r.outputPrevious);
-    split(s.outputHighPass, l.outputHighPass, r.outputHighPass);
+        ((std::get<i>(pair.fields()) = LanePair{std::get<i>(left.fields()), std::get<i>(right.fields())}),
+         ...);
+    }
+    (std::make_index_sequence<std::tuple_size_v<decltype(pair.fields())>>());
+    return pair;
 }
 
-makeup_detail::Coefficients<LanePair>
-gather(const makeup_detail::Coefficients<double>& l,
-       const makeup_detail::Coefficients<double>& r) noexcept HESKO_NONBLOCKING
+template <template <typename> class Fields>
+void scatter(Fields<LanePair> pair, Fields<double>& left, Fields<double>& right) noexcept HESKO_NONBLOCKING
 {
-    return {pairOf<LanePair>(l.inputHighPass, r.inputHighPass),
-            pairOf<LanePair>(l.inputLowPass, r.inputLowPass),
-            pairOf<LanePair>(l.interstageHighPass, r.interstageHighPass),
-            pairOf<LanePair>(l.interstageLowPass, r.interstageLowPass),
-            pairOf<LanePair>(l.saturationLowPass, r.saturationLowPass),
-            pairOf<LanePair>(l.outputLowPass, r.outputLowPass),
-            pairOf<LanePair>(l.outputHighPass, r.outputHighPass)};
+    [&]<std::size_t... i>(std::index_sequence<i...>)
+    {
+        ((std::get<i>(left.fields()) = std::get<i>(pair.fields())[0],
+          std::get<i>(right.fields()) = std::get<i>(pair.fields())[1]),
+         ...);
+    }
+    (std::make_index_sequence<std::tuple_size_v<decltype(pair.fields())>>());
 }
 } // namespace
 

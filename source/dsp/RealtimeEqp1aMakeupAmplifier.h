@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <tuple>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -57,6 +58,13 @@ template <typename V> struct SignalState
     V outputLowPass{};
     V outputPrevious{};
     V outputHighPass{};
+
+    // Every field once, for code that treats the state as a whole (the two-lane path).
+    auto fields() noexcept
+    {
+        return std::tie(inputPrevious, inputHighPass, inputLowPass, interstagePrevious, interstageHighPass,
+                        interstageLowPass, saturationLowPass, outputLowPass, outputPrevious, outputHighPass);
+    }
 };
 
 // The rate-dependent coefficients (fields 11 to 17), per lane; the defaults keep an unprepared
@@ -70,6 +78,12 @@ template <typename V> struct Coefficients
     V saturationLowPass = V{} + 0.01;
     V outputLowPass = V{} + 0.5;
     V outputHighPass = V{} + 0.999;
+
+    auto fields() noexcept
+    {
+        return std::tie(inputHighPass, inputLowPass, interstageHighPass, interstageLowPass, saturationLowPass,
+                        outputLowPass, outputHighPass);
+    }
 };
 
 // One sample of the stage for one or two lanes. The same operations in the same order whatever V is,
