@@ -5,6 +5,9 @@ find_package(PkgConfig REQUIRED)
 # Debian's JUCE leaves out the bundled codecs and image libraries: use the system ones.
 pkg_check_modules(AMBERSLOPE_SYSTEM_LIBS REQUIRED IMPORTED_TARGET zlib libpng libjpeg)
 
+# The plug-in's identity for LV2 hosts; never change it, saved sessions refer to it.
+set(AMBERSLOPE_LV2_URI "https://hesko.audio/plugins/amberslope")
+
 juce_add_plugin(Amberslope
     PRODUCT_NAME "Amberslope"
     COMPANY_NAME "Hesko"
@@ -14,8 +17,9 @@ juce_add_plugin(Amberslope
     PLUGIN_MANUFACTURER_CODE Hsko
     PLUGIN_CODE HskP
     VERSION 0.2.0
-    FORMATS VST3
+    FORMATS VST3 LV2 Standalone
     VST3_CATEGORIES Fx EQ
+    LV2URI "${AMBERSLOPE_LV2_URI}"
     IS_SYNTH FALSE
     NEEDS_MIDI_INPUT FALSE
     NEEDS_MIDI_OUTPUT FALSE
@@ -46,11 +50,15 @@ target_compile_definitions(Amberslope PUBLIC
     # The host tool and the host-level tests load the built VST3 through JUCE's own hosting,
     # compiled once here with the rest of the shared code.
     JUCE_PLUGINHOST_VST3=1
-    JUCE_MODAL_LOOPS_PERMITTED=1)
+    JUCE_MODAL_LOOPS_PERMITTED=1
+    # The standalone application plays through ALSA or JACK.
+    JUCE_ALSA=1
+    JUCE_JACK=1)
 
 target_link_libraries(Amberslope
     PRIVATE
         juce::juce_audio_utils
+        juce::juce_audio_devices
         juce::juce_audio_processors
         juce::juce_audio_formats
         juce::juce_dsp
@@ -69,4 +77,10 @@ target_compile_definitions(amberslope_plugin INTERFACE
     $<TARGET_PROPERTY:Amberslope,COMPILE_DEFINITIONS>)
 target_link_libraries(amberslope_plugin INTERFACE Amberslope)
 
+# JUCE 7.0.5's LV2 wrapper falls back to the product name ("Amberslope", which hosts read as a file
+# path) before it reads the URI above; defined here, the URI wins.
+target_compile_definitions(Amberslope_LV2 PRIVATE JucePlugin_LV2URI="${AMBERSLOPE_LV2_URI}")
+
 get_target_property(AMBERSLOPE_VST3_BUNDLE Amberslope_VST3 JUCE_PLUGIN_ARTEFACT_FILE)
+set(AMBERSLOPE_LV2_BUNDLE "$<TARGET_FILE_DIR:Amberslope_LV2>")
+get_target_property(AMBERSLOPE_STANDALONE_APP Amberslope_Standalone JUCE_PLUGIN_ARTEFACT_FILE)

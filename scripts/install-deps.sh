@@ -12,6 +12,12 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     ngspice
     clang-22 libclang-rt-22-dev llvm-22
+    # Standalone application: JACK headers (JUCE opens libjack at run time) and ALSA above.
+    libjack-jackd2-dev
+    # The third-party host tests: LV2 tools, the LV2 reference host, JACK with its dummy backend,
+    # a JACK recorder, and a virtual X display, its window lister and a screenshot tool for the
+    # standalone window.
+    lilv-utils jalv jackd2 jack-capture xvfb xauth x11-utils imagemagick
 )
 
 missing=()

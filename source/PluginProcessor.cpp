@@ -118,16 +118,19 @@ int trimRampLength(double hostRate) noexcept
     return samples < 1e9 ? static_cast<int>(samples) : 1000000000;
 }
 
-// A host may hand us NaN or infinity; one such sample would leave the over-sampler's filters, the
-// circuit and the amplifier non-finite for good, so it becomes silence before it reaches them.
-template <typename Sample>
-void replaceNonFiniteInput(juce::AudioBuffer<Sample>& buffer, int channels) noexcept
+// A host may hand us NaN, infinity or absurd magnitudes. One such sample would leave the over-sampler's
+// filters, the circuit and the amplifier non-finite for good, or charged for seconds (1e30 takes the
+// amplifier's coupling high-passes some six seconds to drain), so it becomes silence before it reaches
+// them. Beyond +60 dBFS nothing is audio: hot mixes stay far below that.
+constexpr double largestAudioSample = 1000.0;
+
+template <typename Sample> void replaceNonAudioInput(juce::AudioBuffer<Sample>& buffer, int channels) noexcept
 {
     for (int ch = 0; ch < channels; ++ch)
     {
         auto* samples = buffer.getWritePointer(ch);
         for (int i = 0; i < buffer.getNumSamples(); ++i)
-            if (!std::isfinite(samples[i]))
+            if (!(std::abs(samples[i]) <= static_cast<Sample>(largestAudioSample))) // NaN fails too
                 samples[i] = Sample(0);
     }
 }
@@ -249,7 +252,7 @@ void AmberslopeAudioProcessor::processAudio(juce::AudioBuffer<Sample>& buffer, j
         return;
 
     const int processed = std::min(inputs, buffer.getNumChannels());
-    replaceNonFiniteInput(buffer, processed);
+    replaceNonAudioInput(buffer, processed);
     auto whole =
         juce::dsp::AudioBlock<Sample>(buffer).getSubsetChannelBlock(0, static_cast<std::size_t>(processed));
     const auto total = whole.getNumSamples();

@@ -217,6 +217,29 @@ TEST(AudioPath, NonFiniteInputIsSilencedAndAudioRecoversAtOnce)
     }
 }
 
+TEST(AudioPath, SamplesBeyondSixtyDecibelsAboveFullScaleCountAsSilenceLouderAudioBelowDoesNot)
+{
+    const struct
+    {
+        float sample;
+        bool silenced;
+    } cases[] = {{1e30f, true}, {-3e38f, true}, {1000.5f, true}, {-999.0f, false}, {16.0f, false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.sample);
+        AmberslopeAudioProcessor hit, zeroed;
+        for (auto* p : {&hit, &zeroed})
+            p->prepareToPlay(48000.0, 256);
+        auto input = hesko::test::tone(48000.0, {300.0}, 0.3, 256);
+        auto silentThere = input;
+        input[100] = c.sample;
+        silentThere[100] = 0.0f;
+        const auto a = hesko::test::render<float>(hit, input, 2, 256);
+        const auto b = hesko::test::render<float>(zeroed, silentThere, 2, 256);
+        EXPECT_EQ(a == b, c.silenced);
+    }
+}
+
 TEST(AudioPath, BlocksLongerThanAnnouncedAreProcessedInPieces)
 {
     AmberslopeAudioProcessor chunked, regular;

@@ -1,178 +1,47 @@
 // Amberslope — passive program equalizer simulated at circuit level.
 // Copyright (C) 2026 Hesko. GPL-3.0-or-later.
 //
-// Proof that real-time processBlock neither allocates nor locks: this program replaces malloc and
-// friends, the global operator new and delete, and pthread_mutex_lock with counting versions that
-// forward to glibc, and counts only calls made on the audio thread while it is inside processBlock.
+// Proof that real-time processBlock neither allocates nor locks: allocations, frees and mutex locks
+// are counted on the audio thread while it is inside processBlock.
 #include "../AudioTestSupport.h"
+#include "AudioThreadCounters.h"
 #include "PluginProcessor.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
-#include <pthread.h>
+#include <mutex>
 #include <random>
 #include <thread>
-
-extern "C"
-{
-    void* __libc_malloc(std::size_t size);
-    void* __libc_calloc(std::size_t count, std::size_t size);
-    void* __libc_realloc(void* pointer, std::size_t size);
-    void* __libc_memalign(std::size_t alignment, std::size_t size);
-    void __libc_free(void* pointer);
-    // glibc's own lock, under the versioned name it exports it by.
-    int glibcMutexLock(pthread_mutex_t* mutex);
-}
-__asm__(".symver glibcMutexLock, __pthread_mutex_lock@GLIBC_2.2.5");
-
-namespace
-{
-thread_local bool insideProcessBlock = false;
-std::atomic<int> allocations{0};
-std::atomic<int> deallocations{0};
-std::atomic<int> locks{0};
-
-void countAllocation() noexcept
-{
-    if (insideProcessBlock)
-        allocations.fetch_add(1, std::memory_order_relaxed);
-}
-void countDeallocation() noexcept
-{
-    if (insideProcessBlock)
-        deallocations.fetch_add(1, std::memory_order_relaxed);
-}
-} // namespace
-
-extern "C"
-{
-    void* malloc(std::size_t size)
-    {
-        countAllocation();
-        return __libc_malloc(size);
-    }
-    void* calloc(std::size_t count, std::size_t size)
-    {
-        countAllocation();
-        return __libc_calloc(count, size);
-    }
-    void* realloc(void* pointer, std::size_t size)
-    {
-        countAllocation();
-        return __libc_realloc(pointer, size);
-    }
-    void* aligned_alloc(std::size_t alignment, std::size_t size)
-    {
-        countAllocation();
-        return __libc_memalign(alignment, size);
-    }
-    int posix_memalign(void** out, std::size_t alignment, std::size_t size)
-    {
-        countAllocation();
-        *out = __libc_memalign(alignment, size);
-        return *out != nullptr || size == 0 ? 0 : ENOMEM;
-    }
-    void free(void* pointer)
-    {
-        if (pointer != nullptr)
-            countDeallocation();
-        __libc_free(pointer);
-    }
-    int pthread_mutex_lock(pthread_mutex_t* mutex)
-    {
-        if (insideProcessBlock)
-            locks.fetch_add(1, std::memory_order_relaxed);
-        return glibcMutexLock(mutex);
-    }
-}
-
-void* operator new(std::size_t size)
-{
-    countAllocation();
-    if (void* p = __libc_malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-void* operator new(std::size_t size, std::align_val_t alignment)
-{
-    countAllocation();
-    if (void* p = __libc_memalign(static_cast<std::size_t>(alignment), size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size, std::align_val_t alignment)
-{
-    return operator new(size, alignment);
-}
-void operator delete(void* p) noexcept
-{
-    if (p != nullptr)
-        countDeallocation();
-    __libc_free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    operator delete(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    operator delete(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    operator delete(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept
-{
-    operator delete(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept
-{
-    operator delete(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept
-{
-    operator delete(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept
-{
-    operator delete(p);
-}
 
 namespace
 {
 using hesko::test::setPlain;
+namespace counters = hesko::test::audio_thread;
 
 template <typename Sample>
 void watchedBlock(AmberslopeAudioProcessor& processor, juce::AudioBuffer<Sample>& buffer,
                   juce::MidiBuffer& midi)
 {
-    insideProcessBlock = true;
+    const counters::Watch watch;
     processor.processBlock(buffer, midi);
-    insideProcessBlock = false;
 }
 
 TEST(AudioThreadAllocation, TheCountersSeeAnAllocationAndALock)
 {
     // The instrument itself: a watched allocation and a watched lock are counted.
-    allocations = 0;
-    locks = 0;
+    counters::resetCounts();
     std::mutex mutex;
-    insideProcessBlock = true;
-    auto* p = new int(3);
-    mutex.lock();
-    insideProcessBlock = false;
+    int* p = nullptr;
+    {
+        const counters::Watch watch;
+        p = new int(3);
+        mutex.lock();
+    }
     mutex.unlock();
     delete p;
-    EXPECT_EQ(allocations.load(), 1);
-    EXPECT_EQ(locks.load(), 1);
+    EXPECT_EQ(counters::counts().allocations, 1);
+    EXPECT_EQ(counters::counts().locks, 1);
 }
 
 template <typename Sample> void runRealtimeBlocks(int channels, double rate)
@@ -199,11 +68,7 @@ template <typename Sample> void runRealtimeBlocks(int channels, double rate)
                     for (int i = 0; i < length; ++i)
                         buffer.setSample(ch, i, static_cast<Sample>(std::sin(0.01 * (i + b * 7)) * 0.5));
                 if (b == 50)
-                {
-                    allocations = 0; // warm-up over
-                    deallocations = 0;
-                    locks = 0;
-                }
+                    counters::resetCounts(); // warm-up over
                 watchedBlock(processor, buffer, midi);
                 blocks.fetch_add(1);
             }
@@ -222,9 +87,10 @@ template <typename Sample> void runRealtimeBlocks(int channels, double rate)
     stop = true;
     audio.join();
 
-    EXPECT_EQ(allocations.load(), 0) << "allocations on the audio thread inside processBlock";
-    EXPECT_EQ(deallocations.load(), 0) << "frees on the audio thread inside processBlock";
-    EXPECT_EQ(locks.load(), 0) << "mutex locks on the audio thread inside processBlock";
+    const auto seen = counters::counts();
+    EXPECT_EQ(seen.allocations, 0) << "allocations on the audio thread inside processBlock";
+    EXPECT_EQ(seen.deallocations, 0) << "frees on the audio thread inside processBlock";
+    EXPECT_EQ(seen.locks, 0) << "mutex locks on the audio thread inside processBlock";
     EXPECT_GT(processor.getCircuitHealth().appliedSequence, 2u) << "fades really ran";
 }
 

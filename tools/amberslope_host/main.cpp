@@ -5,10 +5,12 @@
 //   info     what a host sees: identity, layouts, latency, parameters
 //   render   an offline render of a WAV file or a generated signal, written to a WAV file
 //   picture  the editor drawn headlessly into a PNG (the plug-in's own editor code, in process)
+//   response magnitude responses measured through the VST3, drawn to a PNG and written to a CSV
 
 #include "HostedPlugin.h"
 #include "PluginEditor.h"
 #include "PluginProcessor.h"
+#include "ResponsePlot.h"
 #include "TestSignals.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -19,15 +21,24 @@ namespace
 {
 int usage()
 {
-    std::cerr << "usage:\n"
-                 "  amberslope-host info [--plugin PATH.vst3]\n"
-                 "  amberslope-host render (--in FILE.wav | --signal sweep|pink|drums) --out FILE.wav\n"
-                 "                  [--seconds S] [--rate HZ] [--block N] [--set ID=VALUE ...] [--plugin "
-                 "PATH.vst3]\n"
-                 "\n"
-                 "  --set takes the parameter ID and a value in its own units, e.g. --set lowFrequency=60\n"
-                 "  --set lowBoost=7 --set highBoostFrequency=12 --set eqIn=on --set outputGain=-3\n"
-                 "  --plugin defaults to " AMBERSLOPE_DEFAULT_VST3 "\n";
+    std::cerr
+        << "usage:\n"
+           "  amberslope-host info [--plugin PATH.vst3]\n"
+           "  amberslope-host render (--in FILE.wav | --signal sweep|pink|drums) --out FILE.wav\n"
+           "                  [--seconds S] [--rate HZ] [--block N] [--set ID=VALUE ...] [--plugin "
+           "PATH.vst3]\n"
+           "  amberslope-host picture --out FILE.png [--set ID=VALUE ...]\n"
+           "  amberslope-host response --out PATH --curve 'LABEL|ID=VALUE,ID=VALUE' [--curve ...]\n"
+           "                  [--title TEXT] [--rate HZ] [--plugin PATH.vst3]\n"
+           "  amberslope-host response --family NAME|all --out DIR [--rate HZ] [--plugin PATH.vst3]\n"
+           "\n"
+           "  response writes PATH.png and PATH.csv (a family: DIR/NAME.png and DIR/NAME.csv); the rate\n"
+           "  defaults to 96000 so that the curves reach 30 kHz. Families: all, "
+        << hesko::hosting::familyNames()
+        << "\n"
+           "  --set takes the parameter ID and a value in its own units, e.g. --set lowFrequency=60\n"
+           "  --set lowBoost=7 --set highBoostFrequency=12 --set eqIn=on --set outputGain=-3\n"
+           "  --plugin defaults to " AMBERSLOPE_DEFAULT_VST3 "\n";
     return 2;
 }
 
@@ -41,8 +52,12 @@ struct Options
     double seconds = 8.0;
     double rate = 48000.0;
     int block = 512;
+    bool rateGiven = false;
     juce::StringPairArray settings;
     juce::StringArray settingOrder;
+    juce::StringArray curves;
+    juce::String family;
+    juce::String title;
 };
 
 bool parse(const juce::StringArray& args, Options& o)
@@ -69,7 +84,16 @@ bool parse(const juce::StringArray& args, Options& o)
         else if (a == "--seconds")
             o.seconds = value.getDoubleValue();
         else if (a == "--rate")
+        {
             o.rate = value.getDoubleValue();
+            o.rateGiven = true;
+        }
+        else if (a == "--curve")
+            o.curves.add(value);
+        else if (a == "--family")
+            o.family = value;
+        else if (a == "--title")
+            o.title = value;
         else if (a == "--block")
             o.block = value.getIntValue();
         else if (a == "--set" && value.contains("="))
@@ -175,6 +199,102 @@ int runPicture(const Options& o)
     return 0;
 }
 
+// "Label|lowFrequency=60,lowBoost=10" -> a curve; false when it has no label or a setting lacks "=".
+bool parseCurve(const juce::String& text, hesko::hosting::ResponseCurve& curve)
+{
+    curve.label = text.upToFirstOccurrenceOf("|", false, false).trim();
+    if (curve.label.isEmpty())
+        return false;
+    for (const auto& setting :
+         juce::StringArray::fromTokens(text.fromFirstOccurrenceOf("|", false, false), ",", ""))
+    {
+        if (setting.trim().isEmpty())
+            continue;
+        if (!setting.contains("="))
+            return false;
+        curve.settings.push_back({setting.upToFirstOccurrenceOf("=", false, false).trim(),
+                                  setting.fromFirstOccurrenceOf("=", false, false).trim()});
+    }
+    return true;
+}
+
+// Measures every curve of a family through a fresh instance each and writes BASE.png and BASE.csv.
+bool measureAndWrite(const Options& o, hesko::hosting::ResponseFamily family, const juce::File& base)
+{
+    const auto frequencies = hesko::hosting::responseFrequencies(o.rate);
+    for (auto& curve : family.curves)
+    {
+        auto plugin = load(o);
+        if (plugin.instance == nullptr)
+            return false;
+        for (const auto& [id, value] : curve.settings)
+        {
+            juce::String error;
+            if (!hesko::hosting::setParameterFromText(*plugin.instance, id, value, error))
+            {
+                std::cerr << "amberslope-host: " << curve.label << ": " << error << "\n";
+                return false;
+            }
+        }
+        curve.db = hesko::hosting::measureMagnitudeDb(*plugin.instance, o.rate, frequencies);
+    }
+    base.getParentDirectory().createDirectory();
+    const auto png = base.withFileExtension("png");
+    const auto csv = base.withFileExtension("csv");
+    png.deleteFile();
+    juce::FileOutputStream out(png);
+    const auto image = hesko::hosting::drawResponsePlot(family.title, frequencies, family.curves, o.rate);
+    if (!out.openedOk() || !juce::PNGImageFormat().writeImageToStream(image, out) ||
+        !csv.replaceWithText(hesko::hosting::responseCsv(frequencies, family.curves)))
+    {
+        std::cerr << "amberslope-host: cannot write " << png.getFullPathName() << " or its CSV\n";
+        return false;
+    }
+    std::cout << "Response plot: " << png.getFullPathName() << " (" << family.curves.size()
+              << " curves, CSV beside it)\n";
+    return true;
+}
+
+int runResponse(Options o)
+{
+    if (o.output == juce::File() || (o.family.isEmpty() == o.curves.isEmpty()))
+        return usage();
+    if (!o.rateGiven)
+        o.rate = 96000.0;
+    if (o.family.isNotEmpty())
+    {
+        bool found = false;
+        for (const auto& family : hesko::hosting::classicFamilies())
+            if (o.family == "all" || o.family == family.name)
+            {
+                found = true;
+                if (!measureAndWrite(o, family, o.output.getChildFile(family.name)))
+                    return 1;
+            }
+        if (!found)
+        {
+            std::cerr << "amberslope-host: unknown family " << o.family << " (all, "
+                      << hesko::hosting::familyNames() << ")\n";
+            return 2;
+        }
+        return 0;
+    }
+    hesko::hosting::ResponseFamily family{o.output.getFileName(), o.title, {}};
+    if (family.title.isEmpty())
+        family.title = "Magnitude response";
+    for (const auto& text : o.curves)
+    {
+        hesko::hosting::ResponseCurve curve;
+        if (!parseCurve(text, curve))
+        {
+            std::cerr << "amberslope-host: a curve is 'LABEL|ID=VALUE,ID=VALUE', not '" << text << "'\n";
+            return 2;
+        }
+        family.curves.push_back(curve);
+    }
+    return measureAndWrite(o, family, o.output) ? 0 : 1;
+}
+
 int runRender(Options o)
 {
     if (o.output == juce::File() || (o.signal.isEmpty() && o.input == juce::File()) || o.block < 1)
@@ -233,5 +353,7 @@ int main(int argc, char* argv[])
         return runRender(options);
     if (options.command == "picture")
         return runPicture(options);
+    if (options.command == "response")
+        return runResponse(options);
     return usage();
 }
