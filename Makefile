@@ -64,18 +64,28 @@ test: build sanitizers fuzz
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
 
 DEMO_DIR := $(BUILD_DIR)/demo
+ARTEFACTS := $(BUILD_DIR)/Amberslope_artefacts/$(BUILD_TYPE)
 
-# What a host sees, then a drum loop through the 60 Hz boost-and-cut trick with a little air on top.
+# Everything built, then: what a host sees, a drum loop through the 60 Hz boost-and-cut trick with a
+# little air on top (through the VST3), the classic curve families measured through the VST3, and the
+# editor's picture. Headless: needs no display and no sound card.
 demo: build
 	$(HOST) info
 	$(HOST) render --signal drums --seconds 8 --out $(DEMO_DIR)/drums-dry.wav --set eqIn=off
 	$(HOST) render --signal drums --seconds 8 --out $(DEMO_DIR)/drums-amberslope.wav \
 	    --set lowFrequency=60 --set lowBoost=6 --set lowAtten=4 \
 	    --set highBoostFrequency=12 --set highBoost=4 --set highBandwidth=6 --set outputGain=-6
+	$(HOST) response --family all --out $(DEMO_DIR)/curves
 	$(HOST) picture --out $(DEMO_DIR)/editor.png --set lowBoost=6 --set lowAtten=4 --set highBoost=4 \
 	    --set highBoostFrequency=12 --set highBandwidth=6 --set outputGain=-6
-	@echo "Demo audio: $(DEMO_DIR)/drums-dry.wav (EQ out) and $(DEMO_DIR)/drums-amberslope.wav"
-	@echo "Editor picture: $(DEMO_DIR)/editor.png"
+	@echo
+	@echo "Amberslope demo"
+	@echo "  Plug-ins:       $(ARTEFACTS)/VST3/Amberslope.vst3"
+	@echo "                  $(ARTEFACTS)/LV2/Amberslope.lv2"
+	@echo "  Application:    $(ARTEFACTS)/Standalone/Amberslope"
+	@echo "  Demo audio:     $(DEMO_DIR)/drums-dry.wav (EQ out), $(DEMO_DIR)/drums-amberslope.wav"
+	@echo "  Curve families: $(DEMO_DIR)/curves/*.png (the numbers in the .csv beside each)"
+	@echo "  Editor picture: $(DEMO_DIR)/editor.png"
 
 # Benchmarks are not tests: run them by hand on a quiet machine.
 bench: deps

@@ -255,6 +255,8 @@ void AmberslopeAudioProcessorEditor::configureSectionLabel(juce::Label& label, c
     label.setText(text, juce::dontSendNotification);
     label.setJustificationType(juce::Justification::centred);
     label.setFont(bold(14.0f));
+    // The narrow high attenuation panel squeezes its title rather than cut it short.
+    label.setMinimumHorizontalScale(0.5f);
     label.setColour(juce::Label::textColourId, Colour(0xff252d33));
     addAndMakeVisible(label);
 }

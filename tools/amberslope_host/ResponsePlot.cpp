@@ -140,7 +140,7 @@ juce::Image drawResponsePlot(const juce::String& title, const std::vector<double
             }
         }
     const double dbStep = top - bottom > 40.0 ? 10.0 : 5.0;
-    for (double db = bottom; db <= top + 1e-9; db += dbStep)
+    for (double db = std::ceil(bottom / dbStep) * dbStep; db <= top + 1e-9; db += dbStep)
     {
         const float y = yOf(db);
         g.setColour(std::abs(db) < 1e-9 ? ink.withAlpha(0.5f) : grid);
