@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <iostream>
 #include <random>
 #include <thread>
 
@@ -270,8 +271,10 @@ TEST(Vst3Automation, NoFadeStepsFurtherThanTheSettledDifferenceSpreadOverTheFade
         const double d = largestDifference(r.a, r.b, from, to);
         const double settledStep = std::max(largestStep(r.a, from, to), largestStep(r.b, from, to));
         const double allowed = settledStep + 1.1 * d / static_cast<double>(fade) + 1e-6;
-        EXPECT_LE(largestStep(r.switched, from, to), allowed)
-            << "settled step " << settledStep << ", settled difference " << d;
+        const double step = largestStep(r.switched, from, to);
+        EXPECT_LE(step, allowed) << "settled step " << settledStep << ", settled difference " << d;
+        std::cout << c.name << ": largest step " << step << " of " << allowed << " allowed (settled step "
+                  << settledStep << ", difference " << d << ")\n";
         EXPECT_GT(d, 1e-3) << "the two settings differ audibly";
     }
 }
@@ -344,6 +347,8 @@ TEST(Vst3Automation, AChangeIsHeardWithinAPollABlockAndTheFade)
     const double allowedSeconds = 0.002 + compileSeconds + 0.005 + block / rate + 0.005;
     EXPECT_LE(static_cast<double>(lastOff - changedAt) / rate, allowedSeconds)
         << "compilation took " << compileSeconds * 1000.0 << " ms";
+    std::cout << "heard in full after " << static_cast<double>(lastOff - changedAt) / rate * 1000.0
+              << " ms of " << allowedSeconds * 1000.0 << " ms allowed\n";
     EXPECT_GT(lastOff, changedAt) << "the change was not instant: it faded";
 }
 } // namespace
