@@ -25,7 +25,7 @@ const std::vector<double> probeTones{97.0, 1009.0, 6007.0};
 
 std::vector<double> probeSignal(std::size_t length, double amplitude = 0.05)
 {
-    return toDouble(hesko::test::tone(rate, probeTones, amplitude, length));
+    return asDoubles(hesko::test::tone(rate, probeTones, amplitude, length));
 }
 
 // A random host value for a random parameter other than the analog noise switch (kept off, so the

@@ -19,7 +19,7 @@ template <typename Sample> void recoversFromGarbage(Precision precision, double 
     ASSERT_NE(hit.instance, nullptr);
     ASSERT_NE(clean.instance, nullptr);
 
-    const auto normal = toDouble(hesko::test::tone(rate, {220.0, 2500.0}, 0.2, 40 * block));
+    const auto normal = asDoubles(hesko::test::tone(rate, {220.0, 2500.0}, 0.2, 40 * block));
     auto poisoned = normal;
     auto silenced = normal;
     const std::size_t bad = 20 * block; // block 20 is the garbage

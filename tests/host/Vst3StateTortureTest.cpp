@@ -124,24 +124,7 @@ template <typename Sample> void stateFromABackgroundThread(Precision precision)
     std::unique_ptr<juce::AudioProcessorEditor> editor(instance.createEditorIfNeeded());
     ASSERT_NE(editor, nullptr);
 
-    std::atomic<bool> stop{false};
-    std::string unclean;
-    counters::resetCounts();
-    std::thread audio(
-        [&]
-        {
-            juce::AudioBuffer<Sample> buffer(2, 256);
-            juce::MidiBuffer midi;
-            for (int b = 0; !stop.load(); ++b)
-            {
-                for (int ch = 0; ch < 2; ++ch)
-                    for (int i = 0; i < 256; ++i)
-                        buffer.setSample(ch, i, static_cast<Sample>(0.2 * std::sin(0.03 * (i + 256 * b))));
-                processWatched(instance, buffer, midi);
-                if (unclean.empty())
-                    unclean = firstUnclean(buffer);
-            }
-        });
+    BackgroundAudio<Sample> audio(instance, 256);
     std::atomic<int> restores{0};
     std::thread background(
         [&]
@@ -160,11 +143,8 @@ template <typename Sample> void stateFromABackgroundThread(Precision precision)
         juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
     background.join();
     juce::MessageManager::getInstance()->runDispatchLoopUntil(50);
-    stop = true;
-    audio.join();
-
+    EXPECT_EQ(audio.stop(), "");
     expectNoAllocationOrLock("state from a background thread");
-    EXPECT_EQ(unclean, "");
     editor.reset();
     const auto& last = states[199 % states.size()];
     EXPECT_EQ(saved(instance), last) << "the last state restored is the plug-in's";

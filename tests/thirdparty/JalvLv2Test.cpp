@@ -209,10 +209,10 @@ TEST(JalvOnJack, TheLv2PluginInTheReferenceHostMatchesTheVst3InLevel)
     const std::vector<double> tones{97.0, 1009.0, 6007.0};
     auto vst3 = loadHosted(Precision::single, rate, 256, setting, true);
     ASSERT_NE(vst3.instance, nullptr);
-    const auto reference = stream<float>(*vst3.instance, toDouble(loop.signal), 256, [] { return 256; });
+    const auto reference = stream<float>(*vst3.instance, asDoubles(loop.signal), 256, [] { return 256; });
     const auto expected = toneLevelsDb(reference, static_cast<std::size_t>(2 * rate), rate, tones, 0.05);
     const auto heard =
-        toneLevelsDb(toDouble(loop.recorded), static_cast<std::size_t>(2 * rate), rate, tones, 0.05);
+        toneLevelsDb(asDoubles(loop.recorded), static_cast<std::size_t>(2 * rate), rate, tones, 0.05);
     for (std::size_t k = 0; k < tones.size(); ++k)
         EXPECT_NEAR(heard[k], expected[k], 0.1) << tones[k] << " Hz";
     // And the setting really reached jalv's instance: the low boost lifts 97 Hz above 1 kHz.
