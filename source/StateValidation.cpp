@@ -80,6 +80,29 @@ bool hasNoInstructionBeyondTheDeclaration(const std::string& text)
     return text.find("<?", from) == std::string::npos;
 }
 
+// JUCE's XML reader steps one character past a malformed hexadecimal character reference, which at
+// the end of the text is past the end of the buffer ("<a>&#x" then the end). The framework writes
+// only well-formed references ("&#x1F;", "&#10;"), so any other "&#" marks a state that is not ours.
+bool hasOnlyWellFormedCharacterReferences(const std::string& text)
+{
+    const auto isDecimal = [](char c) { return c >= '0' && c <= '9'; };
+    const auto isHex = [&](char c)
+    { return isDecimal(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
+    for (auto at = text.find("&#"); at != std::string::npos; at = text.find("&#", at + 2))
+    {
+        auto i = at + 2;
+        const bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+        i += hex ? 1 : 0;
+        const auto digitsFrom = i;
+        while (i < text.size() && (hex ? isHex(text[i]) : isDecimal(text[i])))
+            ++i;
+        const auto digits = i - digitsFrom;
+        if (digits == 0 || digits > (hex ? 8u : 12u) || i >= text.size() || text[i] != ';')
+            return false;
+    }
+    return true;
+}
+
 // The XML text of the framework's wrapper, or nothing.
 std::optional<juce::String> unwrap(const void* data, int sizeInBytes)
 {
@@ -99,7 +122,8 @@ std::optional<juce::String> unwrap(const void* data, int sizeInBytes)
     const auto used = zero != nullptr ? static_cast<std::size_t>(zero - text) : available;
     if (!isValidUtf8(reinterpret_cast<const unsigned char*>(text), used))
         return std::nullopt; // not a well-formed document, and unsafe to hand to the XML reader
-    if (!hasNoInstructionBeyondTheDeclaration(std::string(text, used)))
+    const std::string document(text, used);
+    if (!hasNoInstructionBeyondTheDeclaration(document) || !hasOnlyWellFormedCharacterReferences(document))
         return std::nullopt;
     return juce::String::fromUTF8(text, static_cast<int>(used));
 }

@@ -191,6 +191,17 @@ TEST_F(PluginStateRestore, MalformedOrForeignStatesChangeNothing)
         // ... and loop for ever on a processing instruction followed by text inside an element.
         {"processing instruction inside",
          variant([](auto& s) { s.extraChildren = "<NOTE><?x?>text</NOTE>"; })},
+        // ... and read one past the end of a text that stops in a malformed character reference.
+        {"text ends in a hexadecimal reference", wrap(valid.substr(0, valid.find("<PARAM")) + "<NOTE>&#x")},
+        {"hexadecimal reference without digits",
+         variant([](auto& s) { s.extraChildren = "<NOTE>&#x;</NOTE>"; })},
+        {"hexadecimal reference with a bad digit",
+         variant([](auto& s) { s.extraChildren = "<NOTE>&#x4g;</NOTE>"; })},
+        {"hexadecimal reference of nine digits",
+         variant([](auto& s) { s.extraChildren = "<NOTE>&#x000000041;</NOTE>"; })},
+        {"decimal reference without its semicolon",
+         variant([](auto& s) { s.extraChildren = "<NOTE>&#65</NOTE>"; })},
+        {"reference with neither form", variant([](auto& s) { s.extraChildren = "<NOTE>&#;</NOTE>"; })},
     };
     for (const auto& [name, block] : cases)
         EXPECT_FALSE(restoreChanges(block)) << name;
@@ -216,6 +227,9 @@ TEST_F(PluginStateRestore, AcceptedVariantsRestoreEverything)
         {"lower bound", [](auto& s) { s.values["outputGain"] = "-12"; }, "outputGain", -12.0f},
         {"off the step", [](auto& s) { s.values["lowAtten"] = "3.14159"; }, "lowAtten", 3.14f},
         {"unknown child", [](auto& s) { s.extraChildren = R"(<PARAM id="futureKnob" value="99"/><NOTE/>)"; },
+         "lowBoost", 6.0f},
+        {"well-formed character references",
+         [](auto& s) { s.extraChildren = R"(<NOTE a="&#x41;&#65;&#X2f;">&#x1F600;&#10;</NOTE>)"; },
          "lowBoost", 6.0f},
     };
     for (const auto& c : cases)
