@@ -78,6 +78,16 @@ inline bool countOnlyThePluginsOwnProcessing()
     return true;
 }
 
+// Calls `run` with a sample of the precision's type (float{} or double{}), for tests written once
+// as a generic lambda over the sample type.
+template <typename Run> void inPrecision(Precision precision, Run&& run)
+{
+    if (precision == Precision::single)
+        run(float{});
+    else
+        run(double{});
+}
+
 // Message thread. The plug-in, loaded, set and prepared for `precision`, stereo. Offline, a change
 // is compiled within the next block instead of whenever the worker runs.
 inline hosting::HostedPlugin loadHosted(Precision precision, double rate, int block,

@@ -103,10 +103,7 @@ template <typename Sample> void randomChangesBetweenSubBlocks(Precision precisio
 
 TEST_P(Vst3Automation, RandomChangesBetween32SampleSubBlocksStayCleanAndEndOnTheLastSetting)
 {
-    if (GetParam() == Precision::single)
-        randomChangesBetweenSubBlocks<float>(GetParam());
-    else
-        randomChangesBetweenSubBlocks<double>(GetParam());
+    inPrecision(GetParam(), [](auto sample) { randomChangesBetweenSubBlocks<decltype(sample)>(GetParam()); });
 }
 
 template <typename Sample> void changesFromTheMessageThread(Precision precision)
@@ -171,10 +168,7 @@ template <typename Sample> void changesFromTheMessageThread(Precision precision)
 
 TEST_P(Vst3Automation, ChangesFromTheMessageThreadWhileTheAudioThreadRunsAllArrive)
 {
-    if (GetParam() == Precision::single)
-        changesFromTheMessageThread<float>(GetParam());
-    else
-        changesFromTheMessageThread<double>(GetParam());
+    inPrecision(GetParam(), [](auto sample) { changesFromTheMessageThread<decltype(sample)>(GetParam()); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Precisions, Vst3Automation, testing::Values(Precision::single, Precision::twice),

@@ -101,10 +101,7 @@ template <typename Sample> void attackEveryBlockPattern(double rate, Precision p
 TEST_P(Vst3RatesAndBlocks, EveryBlockPatternGivesCleanOutputTheReportedLatencyAndSilenceForSilence)
 {
     const auto [rate, precision] = GetParam();
-    if (precision == Precision::single)
-        attackEveryBlockPattern<float>(rate, precision);
-    else
-        attackEveryBlockPattern<double>(rate, precision);
+    inPrecision(precision, [&](auto sample) { attackEveryBlockPattern<decltype(sample)>(rate, precision); });
 }
 
 std::vector<RateCase> rateCases()
