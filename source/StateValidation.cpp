@@ -81,15 +81,24 @@ bool hasNoInstructionBeyondTheDeclaration(const std::string& text)
 }
 
 // JUCE's XML reader steps one character past a malformed hexadecimal character reference, which at
-// the end of the text is past the end of the buffer ("<a>&#x" then the end). The framework writes
-// only well-formed references ("&#x1F;", "&#10;"), so any other "&#" marks a state that is not ours.
-bool hasOnlyWellFormedCharacterReferences(const std::string& text)
+// the end of the text is past the end of the buffer ("<a>&#x" then the end), and parses an unknown
+// entity that starts with "<" as XML out of a string it then reads past ("&<a>...;"). The framework
+// writes only the five predefined entities and well-formed character references ("&#x1F;", "&#10;"),
+// so any other "&" marks a state that is not ours.
+bool hasOnlyWellFormedReferences(const std::string& text)
 {
     const auto isDecimal = [](char c) { return c >= '0' && c <= '9'; };
     const auto isHex = [&](char c)
     { return isDecimal(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
-    for (auto at = text.find("&#"); at != std::string::npos; at = text.find("&#", at + 2))
+    for (auto at = text.find('&'); at != std::string::npos; at = text.find('&', at + 1))
     {
+        bool named = false;
+        for (const char* entity : {"&amp;", "&quot;", "&apos;", "&lt;", "&gt;"})
+            named = named || text.compare(at, std::strlen(entity), entity) == 0;
+        if (named)
+            continue;
+        if (text.compare(at, 2, "&#") != 0)
+            return false;
         auto i = at + 2;
         const bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
         i += hex ? 1 : 0;
@@ -123,7 +132,7 @@ std::optional<juce::String> unwrap(const void* data, int sizeInBytes)
     if (!isValidUtf8(reinterpret_cast<const unsigned char*>(text), used))
         return std::nullopt; // not a well-formed document, and unsafe to hand to the XML reader
     const std::string document(text, used);
-    if (!hasNoInstructionBeyondTheDeclaration(document) || !hasOnlyWellFormedCharacterReferences(document))
+    if (!hasNoInstructionBeyondTheDeclaration(document) || !hasOnlyWellFormedReferences(document))
         return std::nullopt;
     return juce::String::fromUTF8(text, static_cast<int>(used));
 }

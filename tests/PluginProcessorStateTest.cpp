@@ -202,6 +202,11 @@ TEST_F(PluginStateRestore, MalformedOrForeignStatesChangeNothing)
         {"decimal reference without its semicolon",
          variant([](auto& s) { s.extraChildren = "<NOTE>&#65</NOTE>"; })},
         {"reference with neither form", variant([](auto& s) { s.extraChildren = "<NOTE>&#;</NOTE>"; })},
+        // ... and parse an unknown entity that starts with "<" as XML out of a string it reads past.
+        {"unknown entity holding markup",
+         variant([](auto& s) { s.extraChildren = "<NOTE>&<a>b&#x41;c;</NOTE>"; })},
+        {"unknown named entity", variant([](auto& s) { s.extraChildren = "<NOTE>&nbsp;</NOTE>"; })},
+        {"bare ampersand", variant([](auto& s) { s.extraChildren = "<NOTE>a & b</NOTE>"; })},
     };
     for (const auto& [name, block] : cases)
         EXPECT_FALSE(restoreChanges(block)) << name;
@@ -229,7 +234,10 @@ TEST_F(PluginStateRestore, AcceptedVariantsRestoreEverything)
         {"unknown child", [](auto& s) { s.extraChildren = R"(<PARAM id="futureKnob" value="99"/><NOTE/>)"; },
          "lowBoost", 6.0f},
         {"well-formed character references",
-         [](auto& s) { s.extraChildren = R"(<NOTE a="&#x41;&#65;&#X2f;">&#x1F600;&#10;</NOTE>)"; },
+         [](auto& s) {
+             s.extraChildren =
+                 R"(<NOTE a="&#x41;&#65;&#X2f;&quot;">&#x1F600;&#10;&amp;&lt;&gt;&apos;</NOTE>)";
+         },
          "lowBoost", 6.0f},
     };
     for (const auto& c : cases)
